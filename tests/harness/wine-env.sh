@@ -1,0 +1,54 @@
+# Shared by the harness scripts: where the booted template prefix lives, how to make one,
+# how to copy it for one run, and a display for programs that open windows.
+TZ_ROOT=${TZ_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+TZ_WINE_DIR=${TZ_WINE_DIR:-$TZ_ROOT/build/wine}
+TZ_TEMPLATE=$TZ_WINE_DIR/template
+export WINEDEBUG=${WINEDEBUG:--all}
+
+# Boots the template prefix once; later runs reuse it.
+tz_make_template() {
+  if [ -f "$TZ_TEMPLATE/.tz-ready" ]; then return 0; fi
+  mkdir -p "$TZ_WINE_DIR"
+  local lock="$TZ_WINE_DIR/.template.lock"
+  (
+    flock 9
+    [ -f "$TZ_TEMPLATE/.tz-ready" ] && exit 0
+    rm -rf "$TZ_TEMPLATE"
+    WINEPREFIX="$TZ_TEMPLATE" WINEDLLOVERRIDES="mscoree=;mshtml=" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX="$TZ_TEMPLATE" wineserver -w
+    [ -f "$TZ_TEMPLATE/system.reg" ] || { echo "wine prefix could not be booted" >&2; exit 1; }
+    touch "$TZ_TEMPLATE/.tz-ready"
+  ) 9>"$lock"
+}
+
+# Prints the path of a fresh prefix: hard links to the template, the registry files copied
+# for real since Wine rewrites them.
+tz_new_prefix() {
+  tz_make_template || return 1
+  mkdir -p "$TZ_WINE_DIR/runs"
+  local p
+  p=$(mktemp -d "$TZ_WINE_DIR/runs/p.XXXXXX")
+  cp -al "$TZ_TEMPLATE/." "$p/"
+  local f
+  for f in system.reg user.reg userdef.reg; do
+    rm -f "$p/$f"; cp "$TZ_TEMPLATE/$f" "$p/$f"
+  done
+  # Everything else stays hard-linked: Wine and the programs only add files there (a file a
+  # test rewrites in place must be removed first, or it would reach the template).
+  [ -f "$TZ_TEMPLATE/drive_c/windows/win.ini" ] && { rm -f "$p/drive_c/windows/win.ini"; cp "$TZ_TEMPLATE/drive_c/windows/win.ini" "$p/drive_c/windows/win.ini"; }
+  echo "$p"
+}
+
+# Makes sure DISPLAY names a running X server, starting Xvfb when there is none.
+# Sets TZ_XVFB_PID when it started one.
+tz_ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  if [ -n "${DISPLAY:-}" ] && [ -z "$(command -v xdpyinfo)" ] && [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ]; then return 0; fi
+  local fdfile; fdfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  TZ_XVFB_PID=$!
+  local i
+  for i in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  rm -f "$fdfile"
+}
