@@ -1,0 +1,80 @@
+#include "CDialog.h"
+
+#include "CWinApp.h"
+
+CDialog::CDialog(UINT idTemplate, CWnd* parent) : m_nIDTemplate(idTemplate), m_pParentWnd(parent) {}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND, UINT msg, WPARAM, LPARAM) {
+  // Everything is handled by the subclassed window procedure; the system's dialog procedure
+  // only needs to accept initialisation.
+  return msg == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+INT_PTR CDialog::DoModal() {
+  HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+  if (owner == nullptr) {
+    CWinApp* app = AfxGetApp();
+    if (app != nullptr && app->m_pMainWnd != nullptr && app->m_pMainWnd != this) {
+      owner = app->m_pMainWnd->m_hWnd;
+    }
+  }
+  CWinApp* app = AfxGetApp();
+  HINSTANCE inst = app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
+  HookWindowCreate(this);
+  INT_PTR result = DialogBoxParamA(inst, MAKEINTRESOURCEA(m_nIDTemplate), owner, &CDialog::DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
+  UnhookWindowCreate();
+  return result;
+}
+
+void CDialog::EndDialog(int result) {
+  if (m_hWnd != nullptr) ::EndDialog(m_hWnd, result);
+}
+
+BOOL CDialog::OnInitDialog() {
+  UpdateData(false);
+  return TRUE;
+}
+
+void CDialog::OnOK() {
+  if (!UpdateData(true)) return;
+  EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+bool CDialog::UpdateData(bool saveAndValidate) {
+  if (m_hWnd == nullptr) return false;
+  CDataExchange dx(this, saveAndValidate);
+  if (!saveAndValidate) ++m_nWriting;
+  DoDataExchange(&dx);
+  if (!saveAndValidate) --m_nWriting;
+  return !dx.m_bFailed;
+}
+
+bool CDialog::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (CWnd::OnWndMsg(msg, wParam, lParam, result)) return true;
+  switch (msg) {
+    case WM_INITDIALOG:
+      *result = OnInitDialog();
+      return true;
+    case WM_COMMAND:
+      if (lParam == 0 || HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == IDOK) {
+          OnOK();
+          *result = 0;
+          return true;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+          OnCancel();
+          *result = 0;
+          return true;
+        }
+      }
+      return false;
+    default:
+      return false;
+  }
+}

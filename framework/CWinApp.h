@@ -1,0 +1,68 @@
+// The application object: start-up, the message loop, exit, the per-user profile and the
+// framework's message boxes. Exactly one exists per program, as a global.
+#pragma once
+#include <windows.h>
+#include <string>
+#include "CCmdTarget.h"
+
+class CWnd;
+
+class CWinApp : public CCmdTarget {
+ public:
+  CWinApp();
+  ~CWinApp() override;
+
+  HINSTANCE m_hInstance = nullptr;
+  // The command line after the program name.
+  std::string m_strCmdLine;
+  int m_nCmdShow = SW_SHOWNORMAL;
+  CWnd* m_pMainWnd = nullptr;
+  // The title (string 57344 when the program has one, else the program file's base name).
+  std::string m_strAppName;
+  // Vendor key of the profile: HKEY_CURRENT_USER\Software\<key>\<profile name>.
+  std::string m_strRegistryKey;
+  std::string m_strProfileName;
+  std::string m_strHelpFilePath;
+
+  virtual BOOL InitInstance();
+  // Returns the process exit code: the code of the WM_QUIT that ended the loop, else 0.
+  virtual int ExitInstance();
+  virtual int Run();
+
+  // Standard help handler: hands the request to the main window's help hook.
+  void OnHelp();
+
+  // Turns on the 3-D look of dialog controls where the system offers the facility.
+  bool Enable3dControls();
+  void SetRegistryKey(const char* company);
+
+  // Per-user profile: sections are subkeys of the profile key; integers are REG_DWORD.
+  UINT GetProfileInt(const char* section, const char* entry, int defaultValue);
+  bool WriteProfileInt(const char* section, const char* entry, int value);
+  std::string GetProfileString(const char* section, const char* entry, const char* defaultValue = "");
+  bool WriteProfileString(const char* section, const char* entry, const char* value);
+  // The profile's key, for the program's own use; empty before SetRegistryKey.
+  std::string GetProfileKeyPath() const;
+
+  // The framework's message box: owned by the main window when it is visible, captioned
+  // with the application title.
+  int DoMessageBox(const std::string& text, UINT type);
+
+  // Process entry (called by WinMain).
+  int WinMainEntry(HINSTANCE instance, const char* cmdLine, int cmdShow);
+
+  static CWinApp* s_pApp;
+
+ protected:
+  MSG m_msgCur{};
+
+ private:
+  HMODULE m_hCtl3d = nullptr;
+};
+
+inline CWinApp* AfxGetApp() { return CWinApp::s_pApp; }
+int AfxMessageBox(const std::string& text, UINT type = MB_OK | MB_ICONEXCLAMATION);
+int AfxMessageBox(UINT idText, UINT type = MB_OK | MB_ICONEXCLAMATION);
+
+// The title string of programs that have one.
+constexpr UINT AFX_IDS_APP_TITLE = 0xE000;  // 57344
