@@ -1,0 +1,268 @@
+// Framework layer: message tables, data exchange rules, dialog attachment, profile.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Framework.h"
+
+namespace {
+
+// The application object the framework's helpers expect; the test runs it by hand.
+class TestApp : public CWinApp {};
+TestApp g_app;
+
+struct AppSetUp {
+  AppSetUp() {
+    g_app.m_hInstance = GetModuleHandleA(nullptr);
+    g_app.m_strAppName = fw::LoadStr(AFX_IDS_APP_TITLE);
+  }
+} g_appSetUp;
+
+// Finds a message box of this process by caption, records its text and closes it; runs on
+// a thread of its own because the box is modal on the dialog's thread.
+struct BoxWatcher {
+  std::string caption;
+  std::string text;
+  bool seen = false;
+  HANDLE thread = nullptr;
+
+  static BOOL CALLBACK FindText(HWND child, LPARAM self) {
+    auto* w = reinterpret_cast<BoxWatcher*>(self);
+    char cls[32] = {};
+    GetClassNameA(child, cls, sizeof(cls));
+    std::string t = fw::GetWindowString(child);
+    if (lstrcmpiA(cls, "Static") == 0 && !t.empty()) w->text = t;
+    return TRUE;
+  }
+  static DWORD WINAPI Run(void* p) {
+    auto* w = static_cast<BoxWatcher*>(p);
+    for (int i = 0; i < 250 && !w->seen; ++i) {
+      HWND box = FindWindowA("#32770", w->caption.c_str());
+      if (box != nullptr) {
+        EnumChildWindows(box, &BoxWatcher::FindText, reinterpret_cast<LPARAM>(w));
+        w->seen = true;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+      }
+      Sleep(20);
+    }
+    return 0;
+  }
+  void Start() { thread = CreateThread(nullptr, 0, &BoxWatcher::Run, this, 0, nullptr); }
+  void Join() {
+    if (thread) {
+      WaitForSingleObject(thread, 10000);
+      CloseHandle(thread);
+      thread = nullptr;
+    }
+  }
+};
+
+class TestDialog : public CDialog {
+ public:
+  TestDialog() : CDialog(200) {}
+  std::function<void(TestDialog&)> body;
+  std::string first, second;
+  int check = 0;
+  int changeCount = 0;
+  int createSeen = 0;
+  int okCount = 0;
+  int bindCount = 0;
+  bool withLimit = true;
+  CWnd boundEdit;
+
+  void DoDataExchange(CDataExchange* dx) override {
+    if (boundEdit.m_hWnd == nullptr) ++bindCount;
+    DDX_Control(dx, 1000, boundEdit);
+    if (withLimit) {
+      DDX_Text(dx, 1000, first, 10);
+    } else {
+      DDX_Text(dx, 1000, first);
+    }
+    DDX_Check(dx, 1002, check);
+    DDX_Text(dx, 1001, second);
+  }
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    if (body) body(*this);
+    EndDialog(IDCANCEL);
+    return TRUE;
+  }
+  LRESULT OnCreateMsg(WPARAM, LPARAM) {
+    ++createSeen;
+    return Default();
+  }
+  void OnFirstChanged() { ++changeCount; }
+  void OnOkCommand() { ++okCount; }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(TestDialog, CDialog)
+  ON_MESSAGE(WM_CREATE, &TestDialog::OnCreateMsg)
+  ON_EN_CHANGE(1000, &TestDialog::OnFirstChanged)
+  ON_COMMAND(IDOK, &TestDialog::OnOkCommand)
+END_MESSAGE_MAP()
+
+std::string Text(HWND dlg, int id) { return fw::GetWindowString(GetDlgItem(dlg, id)); }
+
+}  // namespace
+
+TEST(FwStrings, TrimAndBuffers) {
+  EXPECT_EQ("a b", fw::Trim(" \t a b \r\n"));
+  EXPECT_EQ("", fw::Trim("   "));
+  const char noTerminator[3] = {'a', 'b', 'c'};
+  EXPECT_EQ("abc", fw::FromBuffer(noTerminator, sizeof(noTerminator)));
+  const char early[5] = {'a', 0, 'b', 'c', 0};
+  EXPECT_EQ("a", fw::FromBuffer(early, sizeof(early)));
+  EXPECT_EQ("no more than 100 chars, 100", fw::FormatPercent1("no more than %1 chars, %1", "100"));
+  EXPECT_EQ("Please enter no more than %1 characters.", fw::LoadStr(AFX_IDP_PARSE_STRING_SIZE));
+}
+
+TEST(Dialog, CreateReachesTheDialogAndInitWritesMembers) {
+  TestDialog dlg;
+  dlg.first = "hello";
+  dlg.second = "world";
+  dlg.check = 1;
+  std::string seenFirst, seenSecond;
+  LRESULT seenCheck = -1, seenLimit = -1;
+  dlg.body = [&](TestDialog& d) {
+    seenFirst = Text(d.m_hWnd, 1000);
+    seenSecond = Text(d.m_hWnd, 1001);
+    seenCheck = SendMessageA(d.GetDlgItem(1002), BM_GETCHECK, 0, 0);
+    seenLimit = SendMessageA(d.GetDlgItem(1000), EM_GETLIMITTEXT, 0, 0);
+  };
+  EXPECT_EQ(IDCANCEL, dlg.DoModal());
+  EXPECT_EQ(1, dlg.createSeen) << "WM_CREATE must reach the dialog's table";
+  EXPECT_EQ("hello", seenFirst);
+  EXPECT_EQ("world", seenSecond);
+  EXPECT_EQ(BST_CHECKED, seenCheck);
+  EXPECT_EQ(10, seenLimit) << "writing a limited text sets EM_LIMITTEXT";
+  EXPECT_EQ(nullptr, dlg.m_hWnd) << "the object is detached once the window is gone";
+}
+
+TEST(Dialog, WriteLeavesAControlThatHoldsTheTextAlone) {
+  TestDialog dlg;
+  dlg.first = "same";
+  int changesAfterInit = -1, changesAfterRewrite = -1, changesAfterNewText = -1;
+  bool writingSeenInHandler = false;
+  dlg.body = [&](TestDialog& d) {
+    changesAfterInit = d.changeCount;
+    d.UpdateData(false);
+    changesAfterRewrite = d.changeCount;
+    d.first = "other";
+    d.UpdateData(false);
+    changesAfterNewText = d.changeCount;
+    writingSeenInHandler = !d.IsWritingControls();
+  };
+  dlg.DoModal();
+  EXPECT_EQ(changesAfterInit, changesAfterRewrite) << "an unchanged text must not be written again";
+  EXPECT_EQ(changesAfterRewrite + 1, changesAfterNewText);
+  EXPECT_TRUE(writingSeenInHandler);
+}
+
+TEST(Dialog, CheckStatesOutsideTheRangeWriteZero) {
+  for (int value : {0, 1, 2, 3, -1, 77}) {
+    TestDialog dlg;
+    dlg.check = value;
+    LRESULT seen = -1;
+    dlg.body = [&](TestDialog& d) { seen = SendMessageA(d.GetDlgItem(1002), BM_GETCHECK, 0, 0); };
+    dlg.DoModal();
+    int expected = (value >= 0 && value <= 2) ? value : 0;
+    EXPECT_EQ(expected, seen) << "value " << value;
+  }
+}
+
+TEST(Dialog, ReadingATooLongTextFailsWithTheMessageAndStopsTheExchange) {
+  TestDialog dlg;
+  bool result = true;
+  HWND focusAfter = nullptr, firstEdit = nullptr;
+  std::string readFirst, readSecond;
+  BoxWatcher watcher;
+  watcher.caption = "Framework Test";
+  dlg.body = [&](TestDialog& d) {
+    // WM_SETTEXT ignores the limit, as a paste from another program would not.
+    SetWindowTextA(d.GetDlgItem(1000), "12345678901");
+    SetWindowTextA(d.GetDlgItem(1001), "second");
+    firstEdit = d.GetDlgItem(1000);
+    watcher.Start();
+    result = d.UpdateData(true);
+    watcher.Join();
+    focusAfter = GetFocus();
+    readFirst = d.first;
+    readSecond = d.second;
+  };
+  dlg.DoModal();
+  EXPECT_FALSE(result);
+  EXPECT_TRUE(watcher.seen);
+  EXPECT_EQ("Please enter no more than 10 characters.", watcher.text);
+  EXPECT_EQ(firstEdit, focusAfter) << "focus goes back to the edit that failed";
+  EXPECT_EQ("12345678901", readFirst) << "members read before the check keep their values";
+  EXPECT_EQ("", readSecond) << "the exchange stops at the failed check";
+}
+
+TEST(Dialog, ExactlyTheLimitIsAccepted) {
+  TestDialog dlg;
+  bool result = false;
+  dlg.body = [&](TestDialog& d) {
+    SetWindowTextA(d.GetDlgItem(1000), "1234567890");
+    result = d.UpdateData(true);
+  };
+  dlg.DoModal();
+  EXPECT_TRUE(result);
+  EXPECT_EQ("1234567890", dlg.first);
+}
+
+TEST(Dialog, ControlsBindOnTheFirstExchangeOnly) {
+  TestDialog dlg;
+  HWND bound = nullptr;
+  dlg.body = [&](TestDialog& d) {
+    d.UpdateData(true);
+    d.UpdateData(false);
+    bound = d.boundEdit.m_hWnd;
+  };
+  dlg.DoModal();
+  EXPECT_EQ(1, dlg.bindCount);
+  EXPECT_NE(nullptr, bound);
+  EXPECT_EQ(nullptr, dlg.boundEdit.m_hWnd) << "the control's object is detached with its window";
+}
+
+TEST(MessageTables, DerivedEntriesWinAndCommandsRoute) {
+  TestDialog dlg;
+  dlg.withLimit = false;
+  INT_PTR code = 0;
+  dlg.body = [&](TestDialog& d) {
+    // The derived table binds IDOK, so the base's OnOK (which would end the dialog) is not run.
+    SendMessageA(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(d.GetDlgItem(IDOK)));
+    SendMessageA(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, 1), 0);  // accelerator form
+    // An edit's change notification with another code does not reach the EN_CHANGE entry.
+    SendMessageA(d.m_hWnd, WM_COMMAND, MAKEWPARAM(1000, EN_SETFOCUS), reinterpret_cast<LPARAM>(d.GetDlgItem(1000)));
+  };
+  code = dlg.DoModal();
+  EXPECT_EQ(IDCANCEL, code);
+  EXPECT_EQ(2, dlg.okCount);
+  EXPECT_EQ(0, dlg.changeCount);
+}
+
+TEST(Profile, IntegersAreDwordsInSectionsUnderTheVendorKey) {
+  g_app.SetRegistryKey("Velmora");
+  g_app.m_strProfileName = "FwProfileTest";
+  EXPECT_EQ(7u, g_app.GetProfileInt("Options", "Missing", 7));
+  ASSERT_TRUE(g_app.WriteProfileInt("Options", "SavePassword", 1));
+  EXPECT_EQ(1u, g_app.GetProfileInt("Options", "SavePassword", 0));
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Velmora\\FwProfileTest\\Options", 0,
+                                         KEY_READ, &key));
+  DWORD type = 0, value = 0, size = sizeof(value);
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "SavePassword", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
+  EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+  EXPECT_EQ(1u, value);
+  // A value of another type is not an integer: the default applies.
+  RegSetValueExA(key, "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>("5"), 2);
+  RegCloseKey(key);
+  EXPECT_EQ(3u, g_app.GetProfileInt("Options", "Text", 3));
+  ASSERT_TRUE(g_app.WriteProfileString("Settings", "Name", "abc"));
+  EXPECT_EQ("abc", g_app.GetProfileString("Settings", "Name", "x"));
+  EXPECT_EQ("x", g_app.GetProfileString("Settings", "Absent", "x"));
+}
