@@ -1,7 +1,12 @@
 #include "CWinApp.h"
 
+#include <commdlg.h>
+
 #include <vector>
 
+#include "CCommandLineInfo.h"
+#include "CDocTemplate.h"
+#include "CRecentFileList.h"
 #include "CWnd.h"
 #include "FwStrings.h"
 
@@ -10,12 +15,15 @@ CWinApp* CWinApp::s_pApp = nullptr;
 CWinApp::CWinApp() { s_pApp = this; }
 
 CWinApp::~CWinApp() {
+  for (CDocTemplate* tmpl : m_templateList) delete tmpl;
+  delete m_pRecentFileList;
   if (s_pApp == this) s_pApp = nullptr;
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
 
 int CWinApp::ExitInstance() {
+  if (m_pRecentFileList != nullptr) m_pRecentFileList->WriteList();
   if (m_hCtl3d != nullptr) {
     using Ctl3dFn = BOOL(WINAPI*)(HINSTANCE);
     auto unreg = reinterpret_cast<Ctl3dFn>(reinterpret_cast<void*>(GetProcAddress(m_hCtl3d, "Ctl3dUnregister")));
@@ -178,3 +186,95 @@ int AfxMessageBox(const std::string& text, UINT type) {
 }
 
 int AfxMessageBox(UINT idText, UINT type) { return AfxMessageBox(fw::LoadStr(idText), type); }
+
+void CWinApp::AddDocTemplate(CDocTemplate* tmpl) {
+  if (tmpl != nullptr) m_templateList.push_back(tmpl);
+}
+
+void CWinApp::OnFileNew() {
+  // One template: no choice to offer.
+  if (!m_templateList.empty()) m_templateList.front()->OpenDocumentFile(nullptr);
+}
+
+void CWinApp::OnFileOpen() {
+  std::string path;
+  if (DoPromptFileName(path, true)) OpenDocumentFile(path.c_str());
+}
+
+CDocument* CWinApp::OpenDocumentFile(const char* path) {
+  if (m_templateList.empty()) return nullptr;
+  return m_templateList.front()->OpenDocumentFile(path);
+}
+
+void CWinApp::CloseAllDocuments(BOOL endSession) {
+  for (CDocTemplate* tmpl : m_templateList) tmpl->CloseAllDocuments(endSession);
+}
+
+BOOL CWinApp::SaveAllModified() {
+  for (CDocTemplate* tmpl : m_templateList) {
+    if (!tmpl->SaveAllModified()) return FALSE;
+  }
+  return TRUE;
+}
+
+bool CWinApp::DoPromptFileName(std::string& path, bool open) {
+  // comdlg32 is loaded only when a file name is asked for: most programs never do.
+  HMODULE dll = LoadLibraryA("comdlg32.dll");
+  if (dll == nullptr) return false;
+  using PromptFn = BOOL(WINAPI*)(OPENFILENAMEA*);
+  auto prompt = reinterpret_cast<PromptFn>(
+      reinterpret_cast<void*>(GetProcAddress(dll, open ? "GetOpenFileNameA" : "GetSaveFileNameA")));
+  bool chosen = false;
+  if (prompt != nullptr) {
+    char file[MAX_PATH + 1] = {};
+    lstrcpynA(file, path.c_str(), sizeof(file));
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // the size every system accepts
+    ofn.hwndOwner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+    ofn.lpstrFilter = "All Files (*.*)\0*.*\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.Flags = OFN_HIDEREADONLY | (open ? OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST : OFN_OVERWRITEPROMPT);
+    if (prompt(&ofn)) {
+      path = fw::FromBuffer(file, sizeof(file));
+      chosen = true;
+    }
+  }
+  FreeLibrary(dll);
+  return chosen;
+}
+
+void CWinApp::LoadStdProfileSettings(UINT maxMru) {
+  if (maxMru > 0) {
+    delete m_pRecentFileList;
+    m_pRecentFileList = new CRecentFileList(ID_FILE_MRU_FILE1, "Recent File List", "File%d", static_cast<int>(maxMru));
+    m_pRecentFileList->ReadList();
+  }
+  m_nNumPreviewPages = GetProfileInt("Settings", "PreviewPages", 0);
+}
+
+void CWinApp::AddToRecentFileList(const char* path) {
+  if (m_pRecentFileList != nullptr && path != nullptr) m_pRecentFileList->Add(path);
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info) {
+  std::vector<std::string> args = CCommandLineInfo::SplitCommandLine(m_strCmdLine);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    bool flag = !arg.empty() && (arg[0] == '/' || arg[0] == '-');
+    info.ParseParam(flag ? arg.c_str() + 1 : arg.c_str(), flag, i + 1 == args.size());
+  }
+}
+
+BOOL CWinApp::ProcessShellCommand(CCommandLineInfo& info) {
+  switch (info.m_nShellCommand) {
+    case CCommandLineInfo::FileNew:
+      if (!OnCmdMsg(ID_FILE_NEW, 0)) OnFileNew();
+      return m_pMainWnd != nullptr;
+    case CCommandLineInfo::FileOpen:
+      return OpenDocumentFile(info.m_strFileName.c_str()) != nullptr;
+    case CCommandLineInfo::FileNothing:
+    default:
+      return TRUE;
+  }
+}

@@ -3,8 +3,13 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 #include "CCmdTarget.h"
 
+class CCommandLineInfo;
+class CDocTemplate;
+class CDocument;
+class CRecentFileList;
 class CWnd;
 
 class CWinApp : public CCmdTarget {
@@ -48,6 +53,30 @@ class CWinApp : public CCmdTarget {
   // with the application title.
   int DoMessageBox(const std::string& text, UINT type);
 
+  // Document templates; the application owns them.
+  void AddDocTemplate(CDocTemplate* tmpl);
+  // Standard handlers of the New and Open commands (ID_FILE_NEW, ID_FILE_OPEN).
+  void OnFileNew();
+  void OnFileOpen();
+  virtual CDocument* OpenDocumentFile(const char* path);
+  void CloseAllDocuments(BOOL endSession);
+  BOOL SaveAllModified();
+  // Asks for a file name with the system's file dialog; false when the user cancelled.
+  bool DoPromptFileName(std::string& path, bool open);
+
+  // Reads the recent-file list of |maxMru| entries and "Settings"/"PreviewPages"; the list
+  // is written back by ExitInstance.
+  void LoadStdProfileSettings(UINT maxMru = 4);
+  virtual void AddToRecentFileList(const char* path);
+
+  void ParseCommandLine(CCommandLineInfo& info);
+  // Carries out the parsed command: FALSE when it failed (the program should end).
+  BOOL ProcessShellCommand(CCommandLineInfo& info);
+
+  std::vector<CDocTemplate*> m_templateList;
+  CRecentFileList* m_pRecentFileList = nullptr;
+  UINT m_nNumPreviewPages = 0;
+
   // Process entry (called by WinMain).
   int WinMainEntry(HINSTANCE instance, const char* cmdLine, int cmdShow);
 
@@ -66,3 +95,9 @@ int AfxMessageBox(UINT idText, UINT type = MB_OK | MB_ICONEXCLAMATION);
 
 // The title string of programs that have one.
 constexpr UINT AFX_IDS_APP_TITLE = 0xE000;  // 57344
+// Standard commands.
+constexpr UINT ID_FILE_NEW = 0xE100;   // 57600
+constexpr UINT ID_FILE_OPEN = 0xE101;  // 57601
+constexpr UINT ID_APP_ABOUT = 0xE140;  // 57664
+// The framework's out-of-memory report.
+constexpr UINT AFX_IDS_MEMORY_EXCEPTION = 0xF10E;  // 61710

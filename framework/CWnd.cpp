@@ -57,12 +57,14 @@ void CWnd::HookWindowCreate(CWnd* wnd) {
   }
 }
 
-void CWnd::UnhookWindowCreate() {
+bool CWnd::UnhookWindowCreate() {
   if (g_hCbtHook != nullptr) {
     UnhookWindowsHookEx(g_hCbtHook);
     g_hCbtHook = nullptr;
   }
+  bool attached = g_pWndInit == nullptr;
   g_pWndInit = nullptr;
+  return attached;
 }
 
 LRESULT CALLBACK CWnd::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
@@ -77,8 +79,9 @@ LRESULT CALLBACK CWnd::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK CWnd::WndProcThunk(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   CWnd* obj = FromHandlePermanent(wnd);
   if (obj == nullptr) return ::DefWindowProcA(wnd, msg, wParam, lParam);
+  ++obj->m_nDispatchDepth;
+  LRESULT r = obj->WindowProc(msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
-    LRESULT r = obj->WindowProc(msg, wParam, lParam);
     // Detach first: PostNcDestroy may delete the object.
     if (obj->m_hWnd == wnd) obj->UnsubclassWindow();
     CWinApp* app = AfxGetApp();
@@ -86,10 +89,15 @@ LRESULT CALLBACK CWnd::WndProcThunk(HWND wnd, UINT msg, WPARAM wParam, LPARAM lP
       app->m_pMainWnd = nullptr;
       PostQuitMessage(0);
     }
-    obj->PostNcDestroy();
-    return r;
+    // A handler of this object further up the stack (a command that closed its own window)
+    // still runs on it: PostNcDestroy waits until the outermost dispatch has returned.
+    obj->m_bNcDestroyPending = true;
   }
-  return obj->WindowProc(msg, wParam, lParam);
+  if (--obj->m_nDispatchDepth == 0 && obj->m_bNcDestroyPending) {
+    obj->m_bNcDestroyPending = false;
+    obj->PostNcDestroy();
+  }
+  return r;
 }
 
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -43,7 +43,8 @@ class CWnd : public CCmdTarget {
   // Owner-drawn controls draw themselves: the parent passes WM_DRAWITEM on.
   virtual void DrawItem(LPDRAWITEMSTRUCT) {}
 
-  // Called after the window is gone (WM_NCDESTROY), with the object detached.
+  // Called after the window is gone (WM_NCDESTROY), with the object detached, once no
+  // message handler of the object is running any more.
   virtual void PostNcDestroy() {}
 
   BOOL DestroyWindow();
@@ -64,7 +65,8 @@ class CWnd : public CCmdTarget {
   // Makes the next window this thread creates belong to |wnd| from its very first message
   // (WM_NCCREATE, WM_CREATE), as dialogs created by the system need.
   static void HookWindowCreate(CWnd* wnd);
-  static void UnhookWindowCreate();
+  // True when the hooked window was created (the object got attached to it).
+  static bool UnhookWindowCreate();
 
   void Attach(HWND wnd);
 
@@ -72,6 +74,8 @@ class CWnd : public CCmdTarget {
   struct CurrentMsg { UINT msg; WPARAM wParam; LPARAM lParam; };
   CurrentMsg m_current{0, 0, 0};
   WNDPROC m_pfnSuper = nullptr;
+  int m_nDispatchDepth = 0;          // nested WindowProc calls running on this object
+  bool m_bNcDestroyPending = false;  // window gone while a handler was still running
 
   static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam);
 };

@@ -1,0 +1,508 @@
+// The resident frame of Corvane.exe under Wine, without a taskbar: the icon's notifications
+// are posted to the frame as the shell posts them. Web addresses, the URL poll, the
+// service-name, Status and About dialogs, the end of the Windows session, Shutdown and Close.
+#include "TrayE2E.h"
+
+#include <cstdio>
+
+#include "DriverInternal.h"
+#include "probe/ProbeProtocol.h"
+
+namespace {
+
+using namespace traye2e;
+
+std::string UrlLogPath() { return "C:\\tz-url-log.txt"; }
+std::vector<std::string> UrlLog() { return LogLines(UrlLogPath()); }
+
+// http and https open with the recorder, which logs the address instead of browsing.
+void RegisterUrlRecorder() {
+  std::string cmd = "\"" + BinPath("tray_url_recorder.exe") + "\" \"" + UrlLogPath() + "\" \"%1\"";
+  for (const char* scheme : {"http", "https"}) {
+    std::string key = std::string(scheme) + "\\shell\\open";
+    DeleteRegTree(HKEY_CLASSES_ROOT, key + "\\ddeexec");
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, key + "\\command", "", cmd)) << LastError();
+    SetRegString(HKEY_CLASSES_ROOT, scheme, "URL Protocol", "");
+  }
+}
+
+class Frame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetMachine();
+    DeleteFileA(UrlLogPath().c_str());
+    RegisterUrlRecorder();
+  }
+  void TearDown() override {
+    KillAllNamed("winhlp32.exe");
+    ResetMachine();
+    // A recorder started by the last tick may still be on its way to the log.
+    WaitFor([] { return ProcessesNamed("tray_url_recorder.exe").empty(); }, 5000, "the recorders to end");
+    DeleteFileA(UrlLogPath().c_str());
+  }
+
+  void Start(const std::string& version = "winxp", bool icon = true, bool heapCheck = false) {
+    InstallAdapter(version == "win98");
+    if (icon) SetRegString(HKEY_LOCAL_MACHINE, kTrayKey, "ShowSysTrayIcon", "Yes");
+    if (version == "nt40") SetRegString(HKEY_LOCAL_MACHINE, kAppKey, "IPMTUNTFlag", "true");
+    proc_ = StartCorvane(version, "", heapCheck);
+    ASSERT_TRUE(proc_) << LastError();
+    frame_ = WaitFrame(proc_.Pid());
+    ASSERT_NE(nullptr, frame_) << LastError();
+    ASSERT_TRUE(WaitStarted(frame_, version == "win98")) << LastError();
+  }
+  void Stop() {
+    if (proc_ && proc_.Running()) {
+      PostCommand(frame_, ID_SHUTDOWN);
+      PostCommand(frame_, ID_CLOSE_APP);
+      proc_.WaitExit();
+    }
+  }
+  HWND Dialog(const std::string& caption, Ms timeout = kTimeout) {
+    return WaitWindow(WindowSpec{caption, proc_.Pid(), "#32770", true}, timeout);
+  }
+  size_t CountDialogs(const std::string& caption) {
+    return FindTopWindows(WindowSpec{caption, proc_.Pid(), "#32770", true}).size();
+  }
+  // The icon's menu, as a right click on the icon opens it.
+  HWND OpenTrayMenu() {
+    EXPECT_TRUE(Post(frame_, WM_TRAY_NOTIFY, kTrayId, WM_RBUTTONUP));
+    return WaitPopupMenu(kTimeout, proc_.Pid());
+  }
+
+  Process proc_;
+  HWND frame_ = nullptr;
+};
+
+// ---- URL poll and web pages ---------------------------------------------------------------------
+
+TEST_F(Frame, UrlToLaunchDeletedThenOpenedOnce) {
+  ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kAppKey, "URLTimerPeriod", "300"));
+  Start();
+  const std::string address = "https://portal.example/welcome?from=tray";
+  ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch", "  " + address + " "));
+  ASSERT_TRUE(WaitFileLine(UrlLogPath(), address)) << LastError();
+  EXPECT_FALSE(GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch").has_value()) << "deleted when taken";
+  Sleep(1500);  // five more ticks
+  EXPECT_EQ(std::vector<std::string>{address}, UrlLog()) << "opened exactly once";
+
+  // Empty and blank values stay and open nothing.
+  for (const char* value : {"", "   \t "}) {
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch", value));
+    Sleep(1500);
+    EXPECT_EQ(std::optional<std::string>(value), GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch"));
+    EXPECT_EQ(std::vector<std::string>{address}, UrlLog());
+  }
+  Stop();
+}
+
+// Time between two ticks that took a value: the second value is written as soon as the first
+// has gone, so it is taken at the next tick.
+DWORD MeasureTick() {
+  SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch", "http://tick.example/1");
+  if (!WaitFor([] { return !GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch"); }, 8000, "tick 1")) return 0;
+  DWORD t1 = GetTickCount();
+  SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch", "http://tick.example/2");
+  if (!WaitFor([] { return !GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch"); }, 8000, "tick 2")) return 0;
+  return GetTickCount() - t1;
+}
+
+TEST_F(Frame, PollPeriodFromUrlTimerPeriod) {
+  ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kAppKey, "URLTimerPeriod", "2500ms"));
+  Start();
+  DWORD period = MeasureTick();
+  std::printf("measured: poll period with \"2500ms\": %lu ms\n", static_cast<unsigned long>(period));
+  EXPECT_GE(period, 2100u);
+  EXPECT_LE(period, 3300u);
+  Stop();
+
+  // Missing: every 5000 ms.
+  DeleteRegValue(HKEY_LOCAL_MACHINE, kAppKey, "URLTimerPeriod");
+  Start();
+  period = MeasureTick();
+  std::printf("measured: poll period without URLTimerPeriod: %lu ms\n", static_cast<unsigned long>(period));
+  EXPECT_GE(period, 4600u);
+  EXPECT_LE(period, 5800u);
+  Stop();
+}
+
+TEST_F(Frame, WebPageCommandsOpenTheirAddresses) {
+  Start();
+  PostCommand(frame_, 32782);
+  ASSERT_TRUE(WaitFileLine(UrlLogPath(), "https://www.velmora.example/")) << LastError();
+  PostCommand(frame_, 32780);
+  ASSERT_TRUE(WaitFileLine(UrlLogPath(), "https://www.velmora.example/tessory/news/")) << LastError();
+  PostCommand(frame_, 32772);
+  ASSERT_TRUE(WaitFileLine(UrlLogPath(), "https://www.velmora.example/tessory/")) << LastError();
+  EXPECT_EQ((std::vector<std::string>{"https://www.velmora.example/", "https://www.velmora.example/tessory/news/",
+                                      "https://www.velmora.example/tessory/"}),
+            UrlLog());
+  // Help asks WinHelp for the help file; under Wine that starts winhlp32.
+  PostCommand(frame_, ID_TRAY_HELP);
+  EXPECT_TRUE(WaitFor([] { return !ProcessesNamed("winhlp32.exe").empty(); }, 8000, "winhlp32 to start"));
+  EXPECT_TRUE(WaitRunning(frame_)) << "the frame goes on";
+  KillAllNamed("winhlp32.exe");
+  Stop();
+}
+
+TEST_F(Frame, RestoringTheFrameIsRefused) {
+  Start();
+  EXPECT_EQ(std::optional<LRESULT>(0), Send(frame_, WM_QUERYOPEN));
+  EXPECT_FALSE(IsVisible(frame_));
+  EXPECT_TRUE(IsIconic(frame_));
+  EXPECT_EQ(static_cast<LONG>(WS_OVERLAPPEDWINDOW | WS_MINIMIZE),
+            GetWindowLongA(frame_, GWL_STYLE) & ~(WS_CLIPSIBLINGS | WS_CLIPCHILDREN));
+  Stop();
+}
+
+// ---- Service name -------------------------------------------------------------------------------
+
+TEST_F(Frame, ServiceNameRoundTrip) {
+  Start();
+  // No PoE key: the field starts empty; OK creates the key and writes the text as typed.
+  PostCommand(frame_, ID_SERVICE_NAME);
+  HWND dlg = Dialog("Tessory - Service Name");
+  ASSERT_NE(nullptr, dlg) << LastError();
+  EXPECT_EQ("", ControlText(dlg, 1002));
+  EXPECT_EQ(std::optional<LRESULT>(127), Send(Control(dlg, 1002), EM_GETLIMITTEXT));
+  ASSERT_TRUE(SetControlText(dlg, 1002, "  My ISP  "));
+  ASSERT_TRUE(ClickControl(dlg, IDOK));
+  ASSERT_TRUE(WaitWindowGone(dlg)) << LastError();
+  EXPECT_EQ(std::optional<std::string>("  My ISP  "), GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "ServiceName"));
+
+  // Shown trimmed; OK then writes the trimmed text.
+  PostCommand(frame_, ID_SERVICE_NAME);
+  dlg = Dialog("Tessory - Service Name");
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_EQ("My ISP", ControlText(dlg, 1002));
+  ClickControl(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg));
+  EXPECT_EQ(std::optional<std::string>("My ISP"), GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "ServiceName"));
+
+  // 127 characters are shown; 128 read as missing, and OK writes what the field holds.
+  const std::string n127(127, 'k'), n128(128, 'm');
+  SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "ServiceName", n127);
+  PostCommand(frame_, ID_SERVICE_NAME);
+  dlg = Dialog("Tessory - Service Name");
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_EQ(n127, ControlText(dlg, 1002));
+  ClickControl(dlg, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(dlg));
+  SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "ServiceName", n128);
+  PostCommand(frame_, ID_SERVICE_NAME);
+  dlg = Dialog("Tessory - Service Name");
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_EQ("", ControlText(dlg, 1002));
+  ASSERT_TRUE(TypeChars(Control(dlg, 1002), "fresh"));
+  EXPECT_TRUE(WaitControlText(dlg, 1002, "fresh"));
+  ClickControl(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg));
+  EXPECT_EQ(std::optional<std::string>("fresh"), GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "ServiceName"));
+
+  // An empty field stores the empty text; the value stays.
+  PostCommand(frame_, ID_SERVICE_NAME);
+  dlg = Dialog("Tessory - Service Name");
+  ASSERT_NE(nullptr, dlg);
+  SetControlText(dlg, 1002, "");
+  ClickControl(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg));
+  EXPECT_EQ(std::optional<std::string>(""), GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "ServiceName"));
+  Stop();
+}
+
+TEST_F(Frame, ServiceNameAtMost127Characters) {
+  Start();
+  SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "ServiceName", "kept");
+  PostCommand(frame_, ID_SERVICE_NAME);
+  HWND dlg = Dialog("Tessory - Service Name");
+  ASSERT_NE(nullptr, dlg);
+  // Typing stops at the limit.
+  SetControlText(dlg, 1002, "");
+  ASSERT_TRUE(TypeChars(Control(dlg, 1002), std::string(130, 't')));
+  EXPECT_EQ(std::string(127, 't'), ControlText(dlg, 1002));
+  // A longer text put there otherwise is refused; nothing is written and the dialog stays.
+  SetControlText(dlg, 1002, std::string(140, 'u'));
+  ClickControl(dlg, IDOK);
+  auto box = WaitMessageBox("Velmora Tessory", kTimeout, proc_.Pid());
+  ASSERT_TRUE(box.has_value()) << LastError();
+  EXPECT_EQ("Please enter no more than 127 characters.", box->text);
+  DismissMessageBox(box->hwnd);
+  EXPECT_TRUE(IsWindow(dlg));
+  EXPECT_EQ(std::optional<std::string>("kept"), GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "ServiceName"));
+  ClickControl(dlg, IDCANCEL);
+  EXPECT_TRUE(WaitWindowGone(dlg));
+  Stop();
+}
+
+TEST_F(Frame, ServiceNameCancelEscCloseBoxWriteNothing) {
+  Start();
+  for (int way = 0; way < 3; ++way) {
+    PostCommand(frame_, ID_SERVICE_NAME);
+    HWND dlg = Dialog("Tessory - Service Name");
+    ASSERT_NE(nullptr, dlg) << way;
+    SetControlText(dlg, 1002, "not to be stored");
+    if (way == 0) ClickControl(dlg, IDCANCEL);
+    if (way == 1) PressKey(dlg, VK_ESCAPE);
+    if (way == 2) PostSysCommand(dlg, SC_CLOSE);
+    ASSERT_TRUE(WaitWindowGone(dlg)) << way;
+    EXPECT_FALSE(GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "ServiceName").has_value()) << way;
+  }
+  HKEY key = nullptr;
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPoEKey, 0, KEY_READ, &key)) << "no key created";
+  if (key) RegCloseKey(key);
+  Stop();
+}
+
+TEST_F(Frame, ServiceNameOneDialogAtATime) {
+  Start();
+  PostCommand(frame_, ID_SERVICE_NAME);
+  HWND dlg = Dialog("Tessory - Service Name");
+  ASSERT_NE(nullptr, dlg);
+  // Again from the icon's menu while it is open.
+  HWND menu = OpenTrayMenu();
+  ASSERT_NE(nullptr, menu) << LastError();
+  ASSERT_TRUE(ChoosePopupItem(menu, ID_SERVICE_NAME)) << LastError();
+  Sleep(700);
+  EXPECT_EQ(1u, CountDialogs("Tessory - Service Name"));
+  EXPECT_TRUE(IsWindow(dlg));
+  EXPECT_EQ(dlg, GetForegroundWindow()) << "brought to the front";
+  ClickControl(dlg, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(dlg));
+  // A later command opens a new one.
+  PostCommand(frame_, ID_SERVICE_NAME);
+  dlg = Dialog("Tessory - Service Name");
+  EXPECT_NE(nullptr, dlg);
+  ClickControl(dlg, IDCANCEL);
+  WaitWindowGone(dlg);
+  Stop();
+}
+
+// ---- Status and About ---------------------------------------------------------------------------
+
+TEST_F(Frame, StatusCountsSecondsRightAligned) {
+  Start();
+  for (int round = 0; round < 2; ++round) {
+    PostCommand(frame_, ID_STATUS);
+    HWND dlg = Dialog("Status");
+    ASSERT_NE(nullptr, dlg) << LastError();
+    DWORD t0 = GetTickCount();
+    EXPECT_EQ("0", ControlText(dlg, 1004)) << "round " << round << ": starts at 0";
+    ASSERT_TRUE(WaitControlText(dlg, 1004, "1", 2500)) << LastError();
+    DWORD t1 = GetTickCount() - t0;
+    ASSERT_TRUE(WaitControlText(dlg, 1004, "2", 2500)) << LastError();
+    DWORD t2 = GetTickCount() - t0;
+    EXPECT_GE(t1, 700u);
+    EXPECT_GE(t2, 1700u);
+    EXPECT_EQ(static_cast<LONG>(SS_RIGHT), GetWindowLongA(Control(dlg, 1004), GWL_STYLE) & SS_TYPEMASK);
+    EXPECT_EQ("Timer:", Text(GetWindow(Control(dlg, IDOK), GW_HWNDNEXT)));
+    ClickControl(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg));
+  }
+  Stop();
+}
+
+TEST_F(Frame, AboutShowsTheBuildStampOnlyWithBuildInfo) {
+  struct Case {
+    const char* value;  // nullptr: missing
+    const char* shown;
+  } cases[] = {
+      {nullptr, ""},          {"", ""},
+      {"  \t ", ""},          {"1", "19990929"},
+      {" 2.0.1234 ", "19990929"}, {"123456789012345", "19990929"},
+      {"1234567890123456", ""},  // 16 characters need 17 bytes: read as missing
+  };
+  Start();
+  for (const Case& c : cases) {
+    if (c.value)
+      SetRegString(HKEY_LOCAL_MACHINE, kAppKey, "BuildInfo", c.value);
+    else
+      DeleteRegValue(HKEY_LOCAL_MACHINE, kAppKey, "BuildInfo");
+    PostCommand(frame_, ID_APP_ABOUT);
+    HWND dlg = Dialog("About Tessory");
+    ASSERT_NE(nullptr, dlg) << LastError();
+    EXPECT_EQ(c.shown, ControlText(dlg, 1000)) << "BuildInfo " << (c.value ? c.value : "(missing)");
+    ClickControl(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg));
+  }
+  Stop();
+}
+
+TEST_F(Frame, AboutOneDialogAtATime) {
+  Start();
+  // A double click on the icon runs About directly.
+  Post(frame_, WM_TRAY_NOTIFY, kTrayId, WM_LBUTTONDBLCLK);
+  HWND dlg = Dialog("About Tessory");
+  ASSERT_NE(nullptr, dlg) << LastError();
+  EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid())) << "no menu on a double click";
+  Post(frame_, WM_TRAY_NOTIFY, kTrayId, WM_LBUTTONDBLCLK);
+  PostCommand(frame_, ID_APP_ABOUT);
+  Sleep(700);
+  EXPECT_EQ(1u, CountDialogs("About Tessory"));
+  EXPECT_EQ(dlg, GetForegroundWindow()) << "brought to the front";
+  ClickControl(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg));
+  Stop();
+}
+
+// ---- Notifications ------------------------------------------------------------------------------
+
+TEST_F(Frame, OtherNotificationsAreIgnored) {
+  Start("win98");
+  struct Case {
+    WPARAM id;
+    LPARAM mouse;
+  } ignored[] = {{130, WM_RBUTTONUP},      {0, WM_RBUTTONUP},    {kTrayId, WM_RBUTTONDOWN}, {kTrayId, WM_LBUTTONUP},
+                 {kTrayId, WM_LBUTTONDOWN}, {kTrayId, WM_MOUSEMOVE}, {kTrayId, WM_RBUTTONDBLCLK}, {130, WM_LBUTTONDBLCLK}};
+  for (const Case& c : ignored) {
+    EXPECT_EQ(std::optional<LRESULT>(0), Send(frame_, WM_TRAY_NOTIFY, c.id, c.mouse, 3000))
+        << "id " << c.id << " mouse " << std::hex << c.mouse;
+  }
+  Sleep(300);
+  EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid()));
+  EXPECT_EQ(0u, CountDialogs("About Tessory"));
+
+  HWND menu = OpenTrayMenu();
+  ASSERT_NE(nullptr, menu) << LastError();
+  auto items = ReadPopupMenu(menu);
+  ASSERT_TRUE(items.has_value()) << LastError();
+  std::vector<std::string> texts;
+  for (const MenuItem& i : *items) texts.push_back(i.separator ? "-" : i.text);
+  EXPECT_EQ((std::vector<std::string>{"&About Tessory...", "-", "&Configure Service Name...", "-", "Sh&utdown", "-",
+                                      "&Help", "-", "Velmora on the &Web"}),
+            texts);
+  // About is the default item (drawn bold). The driver's MenuItem does not carry MFS_DEFAULT:
+  // ask its probe for the raw states.
+  auto raw = uidriver::detail::Probe(menu, uidriver::probe::kPopupMenu, 5000);
+  ASSERT_TRUE(raw.has_value()) << LastError();
+  std::vector<std::string> lines = SplitLines(*raw);
+  ASSERT_FALSE(lines.empty());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string state = lines[i].substr(0, lines[i].find('\t', lines[i].find('\t') + 1));
+    state = state.substr(state.find('\t') + 1);
+    UINT fState = static_cast<UINT>(std::strtoul(lines[i].substr(lines[i].find('\t', lines[i].find('\t') + 1) + 1).c_str(), nullptr, 10));
+    (void)state;
+    EXPECT_EQ(i == 0, (fState & MFS_DEFAULT) != 0) << "item " << i << ": " << lines[i];
+  }
+  ClosePopupMenu(menu);
+  Stop();
+}
+
+TEST_F(Frame, WithoutTheIconNoNotificationIsHandled) {
+  Start("win98", /*icon=*/false);
+  for (WPARAM id : {WPARAM(0), WPARAM(kTrayId)}) {
+    EXPECT_EQ(std::optional<LRESULT>(0), Send(frame_, WM_TRAY_NOTIFY, id, WM_RBUTTONUP, 3000)) << id;
+    EXPECT_EQ(std::optional<LRESULT>(0), Send(frame_, WM_TRAY_NOTIFY, id, WM_LBUTTONDBLCLK, 3000)) << id;
+  }
+  EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid()));
+  EXPECT_TRUE(WaitRunning(frame_)) << "the program runs on without any visible element";
+  Stop();
+}
+
+// ---- End of the Windows session ------------------------------------------------------------------
+
+TEST_F(Frame, EndSessionUnloadsAndReloadsOnWin98) {
+  Start("win98");
+  const std::vector<std::string> loaded = {"TzOSInitialize -> 1", "TzOSLoadAll(Corvane) -> 1"};
+  const std::vector<std::string> unloaded = {"TzOSUnloadAll(Corvane) -> 1", "TzOSExit -> 1"};
+  auto plus = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  EXPECT_EQ(loaded, OsLog());
+  EXPECT_EQ(std::optional<LRESULT>(1), Send(frame_, WM_QUERYENDSESSION, 0, 0));
+  EXPECT_EQ(plus(loaded, unloaded), OsLog()) << "unloaded as soon as Windows asks";
+  Send(frame_, WM_ENDSESSION, FALSE, 0);
+  EXPECT_EQ(plus(plus(loaded, unloaded), loaded), OsLog()) << "loaded again after a cancelled ending";
+  EXPECT_EQ(std::optional<LRESULT>(1), Send(frame_, WM_QUERYENDSESSION, 0, 0));
+  Send(frame_, WM_ENDSESSION, TRUE, 0);
+  EXPECT_EQ(plus(plus(plus(loaded, unloaded), loaded), unloaded), OsLog()) << "nothing more at the confirmed end";
+  // The ending ran the application's termination: the instance lock is free already.
+  Process next = StartCorvane("win98");
+  HWND frame2 = WaitFrame(next.Pid(), 5000);
+  EXPECT_NE(nullptr, frame2) << "a new instance starts";
+  next.Kill();
+  proc_.Kill();
+}
+
+TEST_F(Frame, EndSessionLeavesComponentsAloneOnNt) {
+  for (const char* version : {"nt40", "winxp"}) {
+    ResetMachine();
+    RegisterUrlRecorder();
+    Start(version);
+    EXPECT_EQ(std::optional<LRESULT>(1), Send(frame_, WM_QUERYENDSESSION, 0, 0));
+    Send(frame_, WM_ENDSESSION, FALSE, 0);
+    Send(frame_, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(std::vector<std::string>{}, OsLog()) << version;
+    proc_.Kill();
+  }
+}
+
+// ---- Shutdown, Close and teardown ---------------------------------------------------------------
+
+TEST_F(Frame, ShutdownAndCloseEndTheProgramAndFreeTheLock) {
+  struct Case {
+    const char* version;
+    int command;
+  } cases[] = {{"win98", ID_SHUTDOWN}, {"winxp", ID_CLOSE_APP}, {"nt40", ID_CLOSE_APP}};
+  for (const Case& c : cases) {
+    ResetMachine();
+    Start(c.version);
+    HWND menu = OpenTrayMenu();
+    ASSERT_NE(nullptr, menu) << c.version << ": " << LastError();
+    ASSERT_TRUE(ChoosePopupItem(menu, c.command)) << c.version << ": " << LastError();
+    auto code = proc_.WaitExit();
+    ASSERT_TRUE(code.has_value()) << c.version;
+    EXPECT_EQ(0u, *code) << c.version;
+    if (std::string(c.version) == "win98") {
+      EXPECT_EQ((std::vector<std::string>{"TzOSInitialize -> 1", "TzOSLoadAll(Corvane) -> 1",
+                                          "TzOSUnloadAll(Corvane) -> 1", "TzOSExit -> 1"}),
+                OsLog());
+    }
+    // The lock is free at once: a new instance does not wait for it.
+    DWORD t0 = GetTickCount();
+    Start(c.version);
+    EXPECT_LT(GetTickCount() - t0, 8000u);
+    proc_.Kill();
+  }
+}
+
+// Shutdown chosen from the icon's menu while one of the frame's modal dialogs runs.
+void ShutdownWhileDialogOpen(Frame* t, Process& proc, HWND frame, const char* caption, int openHow) {
+  if (openHow == 0) PostCommand(frame, ID_SERVICE_NAME);
+  if (openHow == 1) PostCommand(frame, ID_STATUS);
+  if (openHow == 2) Post(frame, WM_TRAY_NOTIFY, kTrayId, WM_LBUTTONDBLCLK);  // About
+  HWND dlg = WaitWindow(WindowSpec{caption, proc.Pid(), "#32770", true});
+  ASSERT_NE(nullptr, dlg) << caption << ": " << LastError();
+  ASSERT_TRUE(Post(frame, WM_TRAY_NOTIFY, kTrayId, WM_RBUTTONUP));
+  HWND menu = WaitPopupMenu(kTimeout, proc.Pid());
+  ASSERT_NE(nullptr, menu) << caption << ": " << LastError();
+  ASSERT_TRUE(ChoosePopupItem(menu, ID_SHUTDOWN)) << caption << ": " << LastError();
+  auto code = proc.WaitExit();
+  ASSERT_TRUE(code.has_value()) << caption << ": the process did not end";
+  EXPECT_EQ(0u, *code) << caption << ": ended cleanly (an access violation would show as 0xc0000005)";
+  EXPECT_EQ((std::vector<std::string>{"TzOSInitialize -> 1", "TzOSLoadAll(Corvane) -> 1", "TzOSUnloadAll(Corvane) -> 1",
+                                      "TzOSExit -> 1"}),
+            OsLog())
+      << caption;
+  (void)t;
+}
+
+TEST_F(Frame, ShutdownWhileServiceNameDialogOpen) {
+  Start("win98", true, /*heapCheck=*/true);
+  ShutdownWhileDialogOpen(this, proc_, frame_, "Tessory - Service Name", 0);
+  Start("win98");  // the lock was released
+}
+
+TEST_F(Frame, ShutdownWhileStatusDialogOpen) {
+  Start("win98", true, /*heapCheck=*/true);
+  ShutdownWhileDialogOpen(this, proc_, frame_, "Status", 1);
+  Start("win98");
+}
+
+TEST_F(Frame, ShutdownWhileAboutDialogOpen) {
+  Start("win98", true, /*heapCheck=*/true);
+  ShutdownWhileDialogOpen(this, proc_, frame_, "About Tessory", 2);
+  Start("win98");
+}
+
+}  // namespace

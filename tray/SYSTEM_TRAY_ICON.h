@@ -1,0 +1,49 @@
+// The program's icon in the notification area: shows, changes and removes it, and turns
+// the mouse on it into commands for its window (a right click opens the platform's menu,
+// a double click runs the menu's first command).
+#pragma once
+#include <windows.h>
+#include <cstddef>
+#include "Framework.h"
+
+// NOTIFYICONDATAA in the layout with the 128-character tooltip (shell 5). Declared here
+// because the system headers choose the layout by the target version.
+struct TrayIconRecord {
+  DWORD cbSize;
+  HWND hWnd;
+  UINT uID;
+  UINT uFlags;
+  UINT uCallbackMessage;
+  HICON hIcon;
+  CHAR szTip[128];
+  DWORD dwState;
+  DWORD dwStateMask;
+  CHAR szInfo[256];
+  UINT uTimeoutOrVersion;
+  CHAR szInfoTitle[64];
+  DWORD dwInfoFlags;
+};
+static_assert(sizeof(void*) != 4 || sizeof(TrayIconRecord) == 488, "the 488-byte layout on 32-bit Windows");
+static_assert(sizeof(void*) != 4 || offsetof(TrayIconRecord, szTip) == 24);
+
+class SYSTEM_TRAY_ICON : public CCmdTarget {
+ public:
+  SYSTEM_TRAY_ICON();
+  // Removes a shown icon.
+  ~SYSTEM_TRAY_ICON() override;
+
+  BOOL Init(UINT iconId);
+  void SetCallbackWindow(CWnd* wnd, UINT callbackMessage);
+  // Shows or changes the icon from resource |id| (its tooltip from string |id|); 0 removes it.
+  BOOL ShowResourceIcon(UINT id);
+  // The one place that talks to the shell. |tip|, when given, replaces the tooltip first.
+  BOOL ApplyIcon(HICON icon, const char* tip = nullptr);
+  // 1 when it showed the menu or sent a command, else 0.
+  LRESULT HandleNotification(WPARAM wParam, LPARAM lParam);
+
+  bool IsShown() const { return m_nid.hIcon != nullptr; }
+
+  TrayIconRecord m_nid;
+
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,46 @@
+#include "SettingsStore.h"
+
+#include <vector>
+
+#include "FwStrings.h"
+
+bool ReadRegistryText(const char* subkey, const char* valueName, DWORD limit, std::string& out) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  std::vector<char> buffer(limit, 0);
+  DWORD size = limit;
+  LONG rc = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return false;
+  // The data need not end in a zero: never look past what the query returned.
+  out = fw::Trim(fw::FromBuffer(buffer.data(), size < limit ? size : limit));
+  return true;
+}
+
+bool ReadRegistryString(const char* subkey, const char* valueName, std::string& out) {
+  if (subkey == nullptr || valueName == nullptr) return false;
+  return ReadRegistryText(subkey, valueName, settings::kTextLimit, out);
+}
+
+bool DeleteRegistryValue(const char* subkey, const char* valueName) {
+  if (subkey == nullptr || valueName == nullptr) return false;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
+  LONG rc = RegDeleteValueA(key, valueName);
+  RegFlushKey(key);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS;
+}
+
+bool WriteRegistryText(const char* subkey, const char* valueName, const std::string& text) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>(text.size() + 1));
+  RegFlushKey(key);
+  RegCloseKey(key);
+  return true;
+}
