@@ -36,6 +36,9 @@ tz_new_prefix() {
   # Everything else stays hard-linked: Wine and the programs only add files there (a file a
   # test rewrites in place must be removed first, or it would reach the template).
   [ -f "$TZ_TEMPLATE/drive_c/windows/win.ini" ] && { rm -f "$p/drive_c/windows/win.ini"; cp "$TZ_TEMPLATE/drive_c/windows/win.ini" "$p/drive_c/windows/win.ini"; }
+  # Windows not managed by an X window manager: with none running (plain Xvfb), Wine otherwise
+  # waits 2 s for one each time a captioned window is hidden, stalling the program under test.
+  printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Managed"="N"\n' >> "$p/user.reg"
   echo "$p"
 }
 
