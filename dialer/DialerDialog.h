@@ -1,0 +1,128 @@
+// The dialer's main dialog and the dial engine it carries: sign-in picture, account inputs,
+// phonebook entry set-up, asynchronous dialling with its status line, hang-up.
+//
+// Threads: every handler runs on the dialog's thread, except OnRasDialEvent (and what it
+// calls), which RAS runs on a thread of its own through RasDialNotifier. The two threads
+// share m_hRasConn, m_strStatus and g_pDialerDialog; one lock (see CallGate.h) guards exactly
+// those assignments and is never held across a window call or a RAS call (either may wait for
+// the other thread). Whoever takes the handle out of m_hRasConn is the one to hang it up.
+#pragma once
+#include <windows.h>
+#include <ras.h>
+
+#include <string>
+
+#include "CDialog.h"
+#include "LinkBitmapButton.h"
+
+// Private messages of the dialog.
+constexpr UINT WM_DIALER_SETUP_FAILED = WM_USER + 1;
+constexpr UINT WM_DIALER_CONNECTED = WM_USER + 2;
+constexpr UINT WM_DIALER_STARTUP = WM_USER + 3;
+
+class DialerDialog : public CDialog {
+ public:
+  explicit DialerDialog(CWnd* parent = nullptr);
+  ~DialerDialog() override;
+
+  CWnd m_ctlDomainLabel;
+  CWnd m_ctlDomain;
+  CWnd m_ctlConnect;
+  CWnd m_ctlUserName;
+  CWnd m_ctlStatus;
+  CWnd m_ctlSavePassword;
+  CWnd m_ctlPassword;
+  std::string m_strPassword;
+  int m_bSavePassword = 0;
+  std::string m_strStatus;  // shared with the RAS thread: written under the dial lock
+  std::string m_strUserName;
+  std::string m_strDomain;  // never used for dialling
+  HICON m_hIcon = nullptr;
+  LinkBitmapButton m_btnWeb;
+  std::string m_strPictureFile;
+  HGLOBAL m_hPictureInfo = nullptr;
+  HGLOBAL m_hPictureBits = nullptr;
+  HPALETTE m_hPalette = nullptr;
+  HRASCONN m_hRasConn = nullptr;  // shared with the RAS thread: swapped under the dial lock
+
+  // --- dialog (DialerDialog.cpp)
+  BOOL OnInitDialog() override;
+  void DoDataExchange(CDataExchange* dx) override;
+  // Help requests (F1, the help command) do nothing in the dialer.
+  void WinHelp(DWORD_PTR data, UINT cmd = HELP_CONTEXT) override;
+  void OnOK() override;
+  void OnCancel() override;
+  // Prompt, save-password flag and the Connect / Save password switches from the texts last
+  // read; the caller writes the members back into the controls.
+  void UpdateInputState();
+  // Enables or disables the user name, password, domain, Save password and Connect together.
+  void EnableInputs(BOOL enable);
+  void HideDomainControls();
+
+  LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
+  LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
+  void OnCredentialsChanged();
+  void OnSavePasswordClicked();
+  void OnCancelClicked();
+  void OnConnectClicked();
+  LRESULT OnCloseRequest(WPARAM wParam, LPARAM lParam);
+  void OnWebButtonClicked();
+
+  // --- sign-in picture (DialerDialogPicture.cpp)
+  void LoadPicture();
+  void PaintPicture(HDC dc);
+  LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
+  LRESULT OnQueryNewPalette(WPARAM wParam, LPARAM lParam);
+  LRESULT OnPaletteChanged(WPARAM wParam, LPARAM lParam);
+
+  // --- phonebook entry and stored credentials (DialerDialogSetup.cpp)
+  LRESULT OnDialerStartup(WPARAM wParam, LPARAM lParam);
+  bool EnsurePhonebookEntry();
+  // Finds the first RAS device whose name contains "Velmora" and copies its name and type
+  // into the buffers (at most size - 1 characters each, always terminated).
+  bool FindAdapterDevice(char* deviceName, size_t nameSize, char* deviceType, size_t typeSize);
+  bool LoadDialParams();
+  // Runs on the RAS thread once connected; the inputs are disabled then, so the members it
+  // reads cannot change under it.
+  bool SaveDialParams();
+  void ShowErrorBox(UINT idText);
+
+  // --- dialling (DialerDialogDial.cpp)
+  bool StartDial();
+  void HangUp();
+  // Runs on the RAS thread.
+  void OnRasDialEvent(HRASCONN conn, UINT message, RASCONNSTATE state, DWORD error, DWORD extendedError);
+  void LaunchRasMonitor();
+  void PlayConnectSound();
+
+  // --- status texts (DialerDialogTexts.cpp); both write only m_strStatus
+  void SetStateText(RASCONNSTATE state);
+  void SetErrorText(DWORD error, DWORD extendedError);
+
+ private:
+  // Takes the connection handle out of m_hRasConn (leaving NULL) under the dial lock; the
+  // caller that got a non-NULL handle is the only one to hang it up.
+  HRASCONN TakeRasConn();
+  // The same, only when m_hRasConn still is |conn|.
+  bool TakeRasConnIf(HRASCONN conn);
+  bool IsCurrentRasConn(HRASCONN conn);
+  void SetStatus(const std::string& text);
+  std::string StatusCopy();
+  // Puts m_strStatus into the status edit, after invalidating it when |invalidate|.
+  void ShowStatus(bool invalidate);
+
+  DECLARE_MESSAGE_MAP()
+};
+
+// The one main dialog, for the RAS notifier; NULL before start-up and once the exit
+// sequence has begun. Set and cleared only through these two functions.
+extern DialerDialog* g_pDialerDialog;
+void PublishDialerDialog(DialerDialog* dialog);
+// Clears g_pDialerDialog and returns what it held, once no notifier call is inside the
+// dialog any more. Pumps the calling thread's messages while it waits, because a notifier
+// call may be waiting for this thread to handle a window message.
+DialerDialog* WithdrawDialerDialog();
+
+// The RasDialFunc1 notifier: hands the notification to g_pDialerDialog, in RAS's thread.
+void WINAPI RasDialNotifier(HRASCONN conn, UINT message, RASCONNSTATE state, DWORD error, DWORD extendedError);

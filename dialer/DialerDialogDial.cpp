@@ -1,0 +1,166 @@
+// Dialling and hang-up: the asynchronous RasDialA, its notifier on RAS's thread, and what
+// happens once the link is up.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "CWinApp.h"
+#include "CallGate.h"
+#include "DialerDialog.h"
+#include "DialerRas.h"
+#include "MachineRegistry.h"
+#include "resource.h"
+
+DialerDialog* g_pDialerDialog = nullptr;
+
+namespace {
+
+// The dial lock: guards g_pDialerDialog, the count of notifier calls inside the dialog,
+// m_hRasConn and m_strStatus. Held only for assignments to those; never across a window call
+// or a RAS call, either of which may wait for the other thread. Never destroyed: a late RAS
+// thread may still enter it while the process ends.
+GateLock& DialLock() {
+  static GateLock* lock = new GateLock();
+  return *lock;
+}
+
+CallGate<DialerDialog>& DialerGate() {
+  static CallGate<DialerDialog>* gate = new CallGate<DialerDialog>(g_pDialerDialog, DialLock());
+  return *gate;
+}
+
+// Made before WinMain runs, so before any RAS thread exists.
+CallGate<DialerDialog>& g_gateInit = DialerGate();
+
+class Locked : public GateLocked {
+ public:
+  Locked() : GateLocked(DialLock()) {}
+};
+
+}  // namespace
+
+void PublishDialerDialog(DialerDialog* dialog) { DialerGate().Open(dialog); }
+
+DialerDialog* WithdrawDialerDialog() { return DialerGate().Close(); }
+
+void WINAPI RasDialNotifier(HRASCONN conn, UINT message, RASCONNSTATE state, DWORD error, DWORD extendedError) {
+  DialerDialog* dialog = DialerGate().Enter();
+  if (dialog == nullptr) return;  // start-up not done, or the dialer is ending
+  dialog->OnRasDialEvent(conn, message, state, error, extendedError);
+  DialerGate().Leave();
+}
+
+HRASCONN DialerDialog::TakeRasConn() {
+  Locked lock;
+  HRASCONN conn = m_hRasConn;
+  m_hRasConn = nullptr;
+  return conn;
+}
+
+bool DialerDialog::TakeRasConnIf(HRASCONN conn) {
+  Locked lock;
+  if (conn == nullptr || m_hRasConn != conn) return false;
+  m_hRasConn = nullptr;
+  return true;
+}
+
+bool DialerDialog::IsCurrentRasConn(HRASCONN conn) {
+  Locked lock;
+  return conn != nullptr && m_hRasConn == conn;
+}
+
+void DialerDialog::SetStatus(const std::string& text) {
+  Locked lock;
+  m_strStatus = text;
+}
+
+std::string DialerDialog::StatusCopy() {
+  Locked lock;
+  return m_strStatus;
+}
+
+void DialerDialog::ShowStatus(bool invalidate) {
+  HWND status = GetDlgItem(IDC_STATUS);
+  if (status == nullptr) return;  // the window is gone: nothing to show
+  if (invalidate) ::InvalidateRect(status, nullptr, TRUE);
+  ::SetWindowTextA(status, StatusCopy().c_str());
+}
+
+bool DialerDialog::StartDial() {
+  {
+    Locked lock;
+    if (m_hRasConn != nullptr) return true;  // an attempt is already live
+  }
+  RASDIALPARAMSA_400 params{};
+  params.dwSize = sizeof(params);
+  lstrcpynA(params.szEntryName, kEntryName, sizeof(params.szEntryName));
+  lstrcpynA(params.szUserName, m_strUserName.c_str(), sizeof(params.szUserName));
+  lstrcpynA(params.szPassword, m_strPassword.c_str(), sizeof(params.szPassword));
+  // RAS stores the handle through the pointer before it reports the first state, so the
+  // notifier finds it in m_hRasConn.
+  DWORD rc = RasDialA(nullptr, nullptr, reinterpret_cast<LPRASDIALPARAMSA>(&params), 1,
+                      reinterpret_cast<LPVOID>(&RasDialNotifier), &m_hRasConn);
+  SecureZeroMemory(params.szPassword, sizeof(params.szPassword));
+  if (rc == 0) return true;
+
+  // RAS may have stored a handle before refusing: release it, or Connect would find a stale
+  // attempt and never dial again.
+  HRASCONN stale = TakeRasConn();
+  if (stale != nullptr) RasHangUpA(stale);
+  SetErrorText(rc, 0);
+  ShowStatus(true);
+  return false;
+}
+
+void DialerDialog::HangUp() {
+  HRASCONN conn = TakeRasConn();
+  if (conn != nullptr) RasHangUpA(conn);  // the port closes on its own time; not waited for
+}
+
+void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD error, DWORD extendedError) {
+  if (error != 0) {
+    // Whoever takes the handle hangs it up: Cancel and this notification never both do.
+    if (!TakeRasConnIf(conn)) return;
+    SetErrorText(error, extendedError);
+    ShowStatus(false);
+    RasHangUpA(conn);
+    EnableInputs(TRUE);
+    return;
+  }
+  if (!IsCurrentRasConn(conn)) return;  // hung up already, or another attempt's handle
+
+  if (state == RASCS_Disconnected) {
+    // The line dropped: release the handle as well, so that Connect dials again.
+    if (!TakeRasConnIf(conn)) return;
+    SetStateText(state);
+    ShowStatus(true);
+    RasHangUpA(conn);
+    EnableInputs(TRUE);
+    return;
+  }
+
+  SetStateText(state);
+  ShowStatus(true);
+  if (state != RASCS_Connected) return;
+
+  SaveDialParams();
+  LaunchRasMonitor();
+  PlayConnectSound();
+  // A Cancel during the sound has hung the connection up: then the dialog stays open.
+  if (IsCurrentRasConn(conn)) PostMessage(WM_DIALER_CONNECTED, 0, 0);
+}
+
+void DialerDialog::LaunchRasMonitor() {
+  OSVERSIONINFOA version;
+  ZeroMemory(&version, sizeof(version));
+  version.dwOSVersionInfoSize = sizeof(version);
+  static_assert(sizeof(OSVERSIONINFOA) == 148);
+  if (!GetVersionExA(&version)) return;
+  if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) WinExec("RASMON.EXE", SW_SHOW);
+}
+
+void DialerDialog::PlayConnectSound() {
+  std::string file;
+  if (!ReadMachineString(kMachineSettingsKey, "SoundFile", file) || file.empty()) return;
+  // Synchronous: the status line shows "Connected." while the sound plays.
+  if (!sndPlaySoundA(file.c_str(), SND_NODEFAULT | SND_SYNC)) MessageBeep(MB_ICONEXCLAMATION);
+}
