@@ -5,19 +5,30 @@ TZ_WINE_DIR=${TZ_WINE_DIR:-$TZ_ROOT/build/wine}
 TZ_TEMPLATE=$TZ_WINE_DIR/template
 export WINEDEBUG=${WINEDEBUG:--all}
 
+# Bump when the template's contents change, so an older one is made anew.
+TZ_TEMPLATE_VERSION=2
+
 # Boots the template prefix once; later runs reuse it.
 tz_make_template() {
-  if [ -f "$TZ_TEMPLATE/.tz-ready" ]; then return 0; fi
+  if [ "$(cat "$TZ_TEMPLATE/.tz-ready" 2>/dev/null)" = "$TZ_TEMPLATE_VERSION" ]; then return 0; fi
   mkdir -p "$TZ_WINE_DIR"
   local lock="$TZ_WINE_DIR/.template.lock"
   (
     flock 9
-    [ -f "$TZ_TEMPLATE/.tz-ready" ] && exit 0
+    [ "$(cat "$TZ_TEMPLATE/.tz-ready" 2>/dev/null)" = "$TZ_TEMPLATE_VERSION" ] && exit 0
     rm -rf "$TZ_TEMPLATE"
     WINEPREFIX="$TZ_TEMPLATE" WINEDLLOVERRIDES="mscoree=;mshtml=" wineboot -i >/dev/null 2>&1 || true
     WINEPREFIX="$TZ_TEMPLATE" wineserver -w
     [ -f "$TZ_TEMPLATE/system.reg" ] || { echo "wine prefix could not be booted" >&2; exit 1; }
-    touch "$TZ_TEMPLATE/.tz-ready"
+    # Wine's own MS Sans Serif and friends, as a Windows system has them: without them Wine
+    # falls back to a wider font and the dialogs' labels no longer fit their template sizes.
+    local fonts
+    fonts=$(ls -d /usr/share/wine/fonts /usr/lib/wine/fonts 2>/dev/null | head -n1)
+    if [ -n "$fonts" ]; then
+      mkdir -p "$TZ_TEMPLATE/drive_c/windows/Fonts"
+      cp "$fonts"/*.ttf "$fonts"/*.fon "$TZ_TEMPLATE/drive_c/windows/Fonts/" 2>/dev/null || true
+    fi
+    echo "$TZ_TEMPLATE_VERSION" > "$TZ_TEMPLATE/.tz-ready"
   ) 9>"$lock"
 }
 
@@ -43,8 +54,14 @@ tz_new_prefix() {
 }
 
 # Makes sure DISPLAY names a running X server, starting Xvfb when there is none.
-# Sets TZ_XVFB_PID when it started one.
+# Sets TZ_XVFB_PID when it started one. With TZ_PRIVATE_DISPLAY=1 (set by scripts/test, which
+# runs tests side by side) it always starts one of its own, which the scripts it runs then
+# share: windows, the pointer and the focus of two tests must not meet on one screen.
 tz_ensure_display() {
+  if [ "${TZ_PRIVATE_DISPLAY:-0}" = 1 ]; then
+    unset DISPLAY
+    export TZ_PRIVATE_DISPLAY=started
+  fi
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
   if [ -n "${DISPLAY:-}" ] && [ -z "$(command -v xdpyinfo)" ] && [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ]; then return 0; fi
   local fdfile; fdfile=$(mktemp)

@@ -95,7 +95,7 @@ inline Process StartCorvane(const std::string& version, const std::string& args 
 
 // The hidden frame of process |pid|.
 inline HWND WaitFrame(DWORD pid, Ms timeout = kTimeout) {
-  WindowSpec frameSpec;
+  WindowQuery frameSpec;
   frameSpec.caption = kFrameCaption;
   frameSpec.pid = pid;
   frameSpec.visibleOnly = false;

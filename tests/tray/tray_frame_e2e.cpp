@@ -59,10 +59,10 @@ class Frame : public ::testing::Test {
     }
   }
   HWND Dialog(const std::string& caption, Ms timeout = kTimeout) {
-    return WaitWindow(WindowSpec{caption, proc_.Pid(), "#32770", true}, timeout);
+    return WaitWindow(WindowQuery{caption, proc_.Pid(), "#32770", true}, timeout);
   }
   size_t CountDialogs(const std::string& caption) {
-    return FindTopWindows(WindowSpec{caption, proc_.Pid(), "#32770", true}).size();
+    return FindTopWindows(WindowQuery{caption, proc_.Pid(), "#32770", true}).size();
   }
   // The icon's menu, as a right click on the icon opens it.
   HWND OpenTrayMenu() {
@@ -471,7 +471,7 @@ void ShutdownWhileDialogOpen(Frame* t, Process& proc, HWND frame, const char* ca
   if (openHow == 0) PostCommand(frame, ID_SERVICE_NAME);
   if (openHow == 1) PostCommand(frame, ID_STATUS);
   if (openHow == 2) Post(frame, WM_TRAY_NOTIFY, kTrayId, WM_LBUTTONDBLCLK);  // About
-  HWND dlg = WaitWindow(WindowSpec{caption, proc.Pid(), "#32770", true});
+  HWND dlg = WaitWindow(WindowQuery{caption, proc.Pid(), "#32770", true});
   ASSERT_NE(nullptr, dlg) << caption << ": " << LastError();
   ASSERT_TRUE(Post(frame, WM_TRAY_NOTIFY, kTrayId, WM_RBUTTONUP));
   HWND menu = WaitPopupMenu(kTimeout, proc.Pid());

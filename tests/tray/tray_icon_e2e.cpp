@@ -102,7 +102,7 @@ TEST_F(Icon, ShownWithTooltipAndPlatformMenu) {
 
     // A command from the menu reaches the frame: the service-name dialog.
     ASSERT_TRUE(ChoosePopupItem(menu, ID_SERVICE_NAME)) << LastError();
-    HWND dlg = WaitWindow(WindowSpec{"Tessory - Service Name", proc_.Pid(), "#32770", true});
+    HWND dlg = WaitWindow(WindowQuery{"Tessory - Service Name", proc_.Pid(), "#32770", true});
     ASSERT_NE(nullptr, dlg) << LastError();
     ClickControl(dlg, IDCANCEL);
     ASSERT_TRUE(WaitWindowGone(dlg));
@@ -124,12 +124,12 @@ TEST_F(Icon, DoubleClickOpensAboutOnce) {
   auto icon = TheIcon();
   ASSERT_TRUE(icon.has_value()) << LastError();
   ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Double)) << LastError();
-  HWND about = WaitWindow(WindowSpec{"About Tessory", proc_.Pid(), "#32770", true});
+  HWND about = WaitWindow(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true});
   ASSERT_NE(nullptr, about) << LastError();
   EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid())) << "no menu on a double click";
   ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Double));
   Sleep(800);
-  EXPECT_EQ(1u, FindTopWindows(WindowSpec{"About Tessory", proc_.Pid(), "#32770", true}).size());
+  EXPECT_EQ(1u, FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).size());
   EXPECT_EQ(about, GetForegroundWindow()) << "the open one comes to the front";
   // A single left click does nothing.
   ClickControl(about, IDOK);
@@ -137,7 +137,7 @@ TEST_F(Icon, DoubleClickOpensAboutOnce) {
   ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Left));
   Sleep(800);
   EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid()));
-  EXPECT_EQ(0u, FindTopWindows(WindowSpec{"About Tessory", proc_.Pid(), "#32770", true}).size());
+  EXPECT_EQ(0u, FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).size());
   PostCommand(frame_, ID_CLOSE_APP);
   EXPECT_TRUE(WaitIconGone("Tessory"));
   proc_.WaitExit();
@@ -168,7 +168,7 @@ TEST_F(Icon, ShutdownWithADialogOpenRemovesTheIcon) {
   auto icon = TheIcon();
   ASSERT_TRUE(icon.has_value()) << LastError();
   ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Double));
-  HWND about = WaitWindow(WindowSpec{"About Tessory", proc_.Pid(), "#32770", true});
+  HWND about = WaitWindow(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true});
   ASSERT_NE(nullptr, about) << LastError();
   ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Right));
   HWND menu = WaitPopupMenu(kTimeout, proc_.Pid());
