@@ -6,6 +6,7 @@
 #include <string>
 
 #include "CallLog.h"
+#include "ScopedLock.h"
 #include "RegistryValue.h"
 
 namespace {
@@ -21,13 +22,6 @@ bool g_loaded = false;
 std::string g_loadedBy;
 CRITICAL_SECTION g_lock;
 
-class Lock {
- public:
-  Lock() { EnterCriticalSection(&g_lock); }
-  ~Lock() { LeaveCriticalSection(&g_lock); }
-  Lock(const Lock&) = delete;
-  Lock& operator=(const Lock&) = delete;
-};
 
 // Test switch: a non-zero DWORD makes the call fail without changing anything.
 bool FailureInjected(const char* switchName) {
@@ -99,7 +93,7 @@ extern "C" BOOL TZOSAPI TzOSInitialize(void) {
   return Exported([]() {
     bool ok = false;
     {
-      Lock lock;
+      ScopedLock lock(g_lock);
       if (!FailureInjected("FailInitialize")) {
         g_initialized = true;
         ok = true;
@@ -116,7 +110,7 @@ extern "C" BOOL TZOSAPI TzOSLoadAll(const char* pszProgramName) {
     bool valid = ReadProgramName(pszProgramName, name);
     bool ok = false;
     {
-      Lock lock;
+      ScopedLock lock(g_lock);
       if (!FailureInjected("FailLoadAll") && valid && g_initialized) {
         if (!g_loaded) {
           g_loaded = true;
@@ -139,7 +133,7 @@ extern "C" BOOL TZOSAPI TzOSUnloadAll(const char* pszProgramName) {
     bool valid = ReadProgramName(pszProgramName, name);
     bool ok = false;
     {
-      Lock lock;
+      ScopedLock lock(g_lock);
       if (!FailureInjected("FailUnloadAll") && valid && g_loaded && g_loadedBy == name) {
         g_loaded = false;
         g_loadedBy.clear();
@@ -155,7 +149,7 @@ extern "C" BOOL TZOSAPI TzOSExit(void) {
   return Exported([]() {
     bool ok = false;
     {
-      Lock lock;
+      ScopedLock lock(g_lock);
       // Loaded components must be unloaded first.
       if (!FailureInjected("FailExit") && g_initialized && !g_loaded) {
         g_initialized = false;

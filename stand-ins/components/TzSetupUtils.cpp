@@ -7,6 +7,7 @@
 
 #include "AdapterRegistry.h"
 #include "CallLog.h"
+#include "ScopedLock.h"
 #include "MtuSetting.h"
 #include "RegistryValue.h"
 #include "RuntimeFile.h"
@@ -34,13 +35,6 @@ Session g_sessions[kMaxSessions];
 TZSU_HANDLE g_lastHandle = 0;
 CRITICAL_SECTION g_lock;
 
-class Lock {
- public:
-  Lock() { EnterCriticalSection(&g_lock); }
-  ~Lock() { LeaveCriticalSection(&g_lock); }
-  Lock(const Lock&) = delete;
-  Lock& operator=(const Lock&) = delete;
-};
 
 Session* FindSession(TZSU_HANDLE handle) {
   if (handle == 0) return nullptr;
@@ -70,7 +64,7 @@ TZSU_STATUS Logged(const std::string& call, TZSU_STATUS status, const std::strin
 // Runs an ordinal's work under the lock.
 template <typename Body>
 TZSU_STATUS Locked(Body body) {
-  Lock lock;
+  ScopedLock lock(g_lock);
   return body();
 }
 
