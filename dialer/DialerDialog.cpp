@@ -10,10 +10,6 @@
 namespace {
 constexpr int kTextLimit = 100;
 
-HINSTANCE AppInstance() {
-  CWinApp* app = AfxGetApp();
-  return app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
-}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(DialerDialog, CDialog)
@@ -38,7 +34,7 @@ DialerDialog::DialerDialog(CWnd* parent)
     : CDialog(IDD_DIALER_DIALOG, parent),
       m_strStatus("Enter your user name."),
       m_strPictureFile("signin_zn.bmp") {
-  m_hIcon = LoadIconA(AppInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+  m_hIcon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
 DialerDialog::~DialerDialog() {
@@ -73,7 +69,7 @@ BOOL DialerDialog::OnInitDialog() {
 
   HMENU sysMenu = ::GetSystemMenu(m_hWnd, FALSE);
   if (sysMenu != nullptr) {
-    std::string about = fw::LoadStr(IDS_ABOUTBOX, AppInstance());
+    std::string about = fw::LoadStr(IDS_ABOUTBOX, AfxGetResourceHandle());
     if (!about.empty()) {
       AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
       AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
@@ -146,7 +142,7 @@ void DialerDialog::UpdateInputState() {
   } else if (user) {
     prompt = IDS_PROMPT_PASSWORD;
   }
-  SetStatus(fw::LoadStr(prompt, AppInstance()));
+  SetStatus(fw::LoadStr(prompt, AfxGetResourceHandle()));
   if (!password) m_bSavePassword = 0;
   m_ctlSavePassword.EnableWindow(password ? TRUE : FALSE);
   m_ctlConnect.EnableWindow(user && password ? TRUE : FALSE);
@@ -197,7 +193,7 @@ LRESULT DialerDialog::OnCloseRequest(WPARAM, LPARAM) {
 }
 
 void DialerDialog::OnWebButtonClicked() {
-  std::string url = fw::LoadStr(IDS_HOMEPAGE_URL, AppInstance());
+  std::string url = fw::LoadStr(IDS_HOMEPAGE_URL, AfxGetResourceHandle());
   if (url.empty()) return;
   ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOW);
 }

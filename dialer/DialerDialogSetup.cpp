@@ -16,10 +16,6 @@ namespace {
 constexpr char kOptionsSection[] = "Options";
 constexpr char kSavePasswordValue[] = "SavePassword";
 
-HINSTANCE AppInstance() {
-  CWinApp* app = AfxGetApp();
-  return app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
-}
 
 // Copies the text of a fixed-size RAS field (which may lack its terminator) into |dest|,
 // cut to |destSize| - 1 characters and always terminated.
@@ -137,7 +133,7 @@ bool DialerDialog::SaveDialParams() {
 }
 
 void DialerDialog::ShowErrorBox(UINT idText) {
-  std::string caption = fw::LoadStr(IDS_DIALER_CAPTION, AppInstance());
-  std::string text = fw::LoadStr(idText, AppInstance());
+  std::string caption = fw::LoadStr(IDS_DIALER_CAPTION, AfxGetResourceHandle());
+  std::string text = fw::LoadStr(idText, AfxGetResourceHandle());
   MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
 }

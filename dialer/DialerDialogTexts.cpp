@@ -5,18 +5,14 @@
 #include "StatusTexts.h"
 
 namespace {
-HINSTANCE AppInstance() {
-  CWinApp* app = AfxGetApp();
-  return app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
-}
 }  // namespace
 
 void DialerDialog::SetStateText(RASCONNSTATE state) {
   UINT id = StateTextId(static_cast<DWORD>(state));
   if (id == 0) return;  // a state without a text leaves the previous one on the line
-  SetStatus(fw::LoadStr(id, AppInstance()));
+  SetStatus(fw::LoadStr(id, AfxGetResourceHandle()));
 }
 
 void DialerDialog::SetErrorText(DWORD error, DWORD extendedError) {
-  SetStatus(FormatErrorText(fw::LoadStr(ErrorTextId(error), AppInstance()), error, extendedError));
+  SetStatus(FormatErrorText(fw::LoadStr(ErrorTextId(error), AfxGetResourceHandle()), error, extendedError));
 }

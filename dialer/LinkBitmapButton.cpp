@@ -8,8 +8,7 @@ BEGIN_MESSAGE_MAP(LinkBitmapButton, CBitmapButton)
 END_MESSAGE_MAP()
 
 LinkBitmapButton::LinkBitmapButton() {
-  CWinApp* app = AfxGetApp();
-  HINSTANCE inst = app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
+  HINSTANCE inst = AfxGetResourceHandle();
   m_hCursor = LoadCursorA(inst, MAKEINTRESOURCEA(IDC_HAND_CURSOR));
 }
 

@@ -14,8 +14,7 @@ void CBitmapButton::FreeBitmaps() {
 }
 
 static HBITMAP LoadNamedBitmap(const std::string& name) {
-  CWinApp* app = AfxGetApp();
-  HINSTANCE inst = app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
+  HINSTANCE inst = AfxGetResourceHandle();
   return LoadBitmapA(inst, name.c_str());
 }
 

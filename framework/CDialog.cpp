@@ -18,8 +18,7 @@ INT_PTR CDialog::DoModal() {
       owner = app->m_pMainWnd->m_hWnd;
     }
   }
-  CWinApp* app = AfxGetApp();
-  HINSTANCE inst = app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
+  HINSTANCE inst = AfxGetResourceHandle();
   HookWindowCreate(this);
   INT_PTR result = DialogBoxParamA(inst, MAKEINTRESOURCEA(m_nIDTemplate), owner, &CDialog::DialogProc,
                                    reinterpret_cast<LPARAM>(this));

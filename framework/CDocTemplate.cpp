@@ -23,8 +23,7 @@ std::string CDocTemplate::DocStringField(const std::string& strings, int index) 
 
 std::string CDocTemplate::GetDocString(DocStringIndex index) {
   if (!m_bStringsLoaded) {
-    CWinApp* app = AfxGetApp();
-    m_strDocStrings = fw::LoadStr(m_nIDResource, app ? app->m_hInstance : nullptr);
+    m_strDocStrings = fw::LoadStr(m_nIDResource, AfxGetResourceHandle());
     m_bStringsLoaded = true;
   }
   return DocStringField(m_strDocStrings, index);

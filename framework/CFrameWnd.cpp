@@ -18,8 +18,7 @@ BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
 END_MESSAGE_MAP()
 
 BOOL CFrameWnd::LoadFrame(UINT idResource, DWORD style, CWnd* parent, CCreateContext* context) {
-  CWinApp* app = AfxGetApp();
-  HINSTANCE inst = app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
+  HINSTANCE inst = AfxGetResourceHandle();
   m_nIDHelp = idResource;
   std::string strings = fw::LoadStr(idResource, inst);
   m_strTitle = strings.substr(0, strings.find('\n'));

@@ -33,9 +33,8 @@ BOOL CView::PreCreateWindow(CREATESTRUCTA& cs) {
 }
 
 BOOL CView::Create(CFrameWnd* parent, UINT id, CCreateContext* context) {
-  CWinApp* app = AfxGetApp();
   CREATESTRUCTA cs{};
-  cs.hInstance = app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
+  cs.hInstance = AfxGetResourceHandle();
   cs.hwndParent = parent ? parent->m_hWnd : nullptr;
   cs.hMenu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id));
   cs.style = WS_CHILD | WS_VISIBLE;

@@ -90,6 +90,12 @@ class CWinApp : public CCmdTarget {
 };
 
 inline CWinApp* AfxGetApp() { return CWinApp::s_pApp; }
+// The module that holds the program's resources: the application's instance, or the
+// process's module before the application has been given one.
+inline HINSTANCE AfxGetResourceHandle() {
+  CWinApp* app = CWinApp::s_pApp;
+  return app && app->m_hInstance ? app->m_hInstance : GetModuleHandleA(nullptr);
+}
 int AfxMessageBox(const std::string& text, UINT type = MB_OK | MB_ICONEXCLAMATION);
 int AfxMessageBox(UINT idText, UINT type = MB_OK | MB_ICONEXCLAMATION);
 
