@@ -1,6 +1,7 @@
 #include "Dialog_Status.h"
 
-#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "res/resource.h"
 
@@ -25,11 +26,10 @@ LRESULT Dialog_Status::OnCreate(WPARAM, LPARAM) {
 
 LRESULT Dialog_Status::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam == ID_STATUS_TIMER) {
-    int count = 0;
-    std::sscanf(m_strTimer.c_str(), "%d", &count);
-    char text[16];
-    std::snprintf(text, sizeof(text), "%d", count + 1);
-    m_strTimer = text;
+    // The shown count, read by the C library's rules (leading blanks, sign, digits), plus one.
+    long count = std::strtol(m_strTimer.c_str(), nullptr, 10);
+    if (count < 0 || count >= 0x7FFFFFFFL) count = 0;
+    m_strTimer = std::to_string(count + 1);
     UpdateData(false);
   }
   return Default();

@@ -31,6 +31,7 @@ std::string WindowsDirectory() {
   return dir;
 }
 
+#if defined(TZ_TEST_HOOKS) && TZ_TEST_HOOKS
 void AppendCallLog(const char* fileName, const std::string& line) {
   try {
     std::string path = WindowsDirectory();
@@ -60,5 +61,7 @@ void AppendCallLog(const char* fileName, const std::string& line) {
     // Out of memory: the record is lost, the call's result stands.
   }
 }
+
+#endif  // TZ_TEST_HOOKS
 
 }  // namespace tz

@@ -2,7 +2,7 @@
 
 #include <TzSetupUtils.h>
 
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "CallLog.h"
@@ -28,15 +28,19 @@ std::string OneLine(const std::string& text) {
   return out;
 }
 
+// A number with leading zeros to at least width digits.
+std::string Padded(unsigned number, std::size_t width) {
+  std::string digits = std::to_string(number);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return digits;
+}
+
 std::string PlatformLine(NetPlatform platform, const OSVERSIONINFOA& version) {
   // Windows 95/98 keep major and minor in the high word of the build number.
   DWORD build = platform == NetPlatform::Windows95 ? LOWORD(version.dwBuildNumber) : version.dwBuildNumber;
-  char line[96];
-  std::snprintf(line, sizeof line, "%s %lu.%lu build %lu",
-                platform == NetPlatform::Windows95 ? "Windows 95/98" : "Windows NT",
-                static_cast<unsigned long>(version.dwMajorVersion), static_cast<unsigned long>(version.dwMinorVersion),
-                static_cast<unsigned long>(build));
-  std::string text = line;
+  std::string text = std::string(platform == NetPlatform::Windows95 ? "Windows 95/98 " : "Windows NT ") +
+                     std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) + " build " +
+                     std::to_string(build);
   std::size_t csd = 0;
   while (csd < sizeof version.szCSDVersion && version.szCSDVersion[csd] != '\0') ++csd;
   std::string servicePack = OneLine(std::string(version.szCSDVersion, csd));
@@ -52,10 +56,8 @@ std::string FormatRuntimeText(NetPlatform platform, const OSVERSIONINFOA& versio
                               const std::string& comment) {
   std::string text = "Tessory runtime information\r\n";
   text += "Product: " TZ_PRODUCT_NAME " " TZ_PRODUCT_VERSION "\r\n";
-  char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-                now.wMinute, now.wSecond);
-  text += std::string("Written: ") + stamp + "\r\n";
+  text += "Written: " + Padded(now.wYear, 4) + "-" + Padded(now.wMonth, 2) + "-" + Padded(now.wDay, 2) + " " +
+          Padded(now.wHour, 2) + ":" + Padded(now.wMinute, 2) + ":" + Padded(now.wSecond, 2) + "\r\n";
   text += "Platform: " + PlatformLine(platform, version) + "\r\n";
   text += "Windows directory: " + OneLine(WindowsDirectory()) + "\r\n";
 

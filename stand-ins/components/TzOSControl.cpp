@@ -3,6 +3,7 @@
 // Windows, like loaded components) so that other processes can see it.
 #include <TzOSControl.h>
 
+#include <cstring>
 #include <string>
 
 #include "CallLog.h"
@@ -17,24 +18,28 @@ constexpr char kStateSubkey[] = "State";
 constexpr char kTestKey[] = "SOFTWARE\\Velmora\\TzOS\\Test";
 constexpr std::size_t kMaxProgramName = 255;
 
+// The state is kept in fixed storage: the shipping library allocates nothing, so nothing in
+// it can fail for want of memory or throw.
 bool g_initialized = false;
 bool g_loaded = false;
-std::string g_loadedBy;
+char g_loadedBy[kMaxProgramName + 1] = "";
 CRITICAL_SECTION g_lock;
 
 
 // Test switch: a non-zero DWORD makes the call fail without changing anything.
 bool FailureInjected(const char* switchName) {
+  if constexpr (!tz::kTestHooks) return false;
   return tz::ReadRegDword(HKEY_LOCAL_MACHINE, kTestKey, switchName) != 0;
 }
 
 // A usable program name: present, non-empty and of bounded length (read no further).
-bool ReadProgramName(const char* name, std::string& out) {
+bool ReadProgramName(const char* name, char (&out)[kMaxProgramName + 1]) {
   if (name == nullptr) return false;
   std::size_t length = 0;
   while (length <= kMaxProgramName && name[length] != '\0') ++length;
   if (length == 0 || length > kMaxProgramName) return false;
-  out.assign(name, length);
+  std::memcpy(out, name, length);
+  out[length] = '\0';
   return true;
 }
 
@@ -56,9 +61,9 @@ void PublishState() {
       ERROR_SUCCESS) {
     SetDword(state, "Initialized", g_initialized ? 1 : 0);
     SetDword(state, "Loaded", g_loaded ? 1 : 0);
-    const std::string& by = g_loaded ? g_loadedBy : std::string();
-    RegSetValueExA(state, "LoadedBy", 0, REG_SZ, reinterpret_cast<const BYTE*>(by.c_str()),
-                   static_cast<DWORD>(by.size() + 1));
+    const char* by = g_loaded ? g_loadedBy : "";
+    RegSetValueExA(state, "LoadedBy", 0, REG_SZ, reinterpret_cast<const BYTE*>(by),
+                   static_cast<DWORD>(std::strlen(by) + 1));
     SetDword(state, "ProcessId", GetCurrentProcessId());
     RegFlushKey(state);
     RegCloseKey(state);
@@ -66,19 +71,27 @@ void PublishState() {
   RegCloseKey(base);
 }
 
-BOOL Logged(const std::string& call, bool result) {
-  tz::AppendCallLog(kLogFile, call + " -> " + (result ? "1" : "0"));
+// Records "call -> result"; call() builds the text only when calls are recorded.
+template <typename Call>
+BOOL Logged(Call call, bool result) {
+  if constexpr (tz::kTestHooks) tz::AppendCallLog(kLogFile, call() + " -> " + (result ? "1" : "0"));
   return result ? TRUE : FALSE;
 }
 
-// No exception (only out of memory is possible) may cross the library's boundary.
+// No exception may cross the library's boundary. Only the call record allocates (and may
+// run out of memory); without it nothing here can throw, and the shipping library is built
+// without exception support.
 template <typename Body>
 BOOL Exported(Body body) noexcept {
+#if defined(TZ_TEST_HOOKS) && TZ_TEST_HOOKS
   try {
     return body();
   } catch (...) {
     return FALSE;
   }
+#else
+  return body();
+#endif
 }
 
 }  // namespace
@@ -100,13 +113,13 @@ extern "C" BOOL TZOSAPI TzOSInitialize(void) {
         PublishState();
       }
     }
-    return Logged("TzOSInitialize", ok);
+    return Logged([] { return std::string("TzOSInitialize"); }, ok);
   });
 }
 
 extern "C" BOOL TZOSAPI TzOSLoadAll(const char* pszProgramName) {
   return Exported([pszProgramName]() {
-    std::string name;
+    char name[kMaxProgramName + 1];
     bool valid = ReadProgramName(pszProgramName, name);
     bool ok = false;
     {
@@ -114,34 +127,34 @@ extern "C" BOOL TZOSAPI TzOSLoadAll(const char* pszProgramName) {
       if (!FailureInjected("FailLoadAll") && valid && g_initialized) {
         if (!g_loaded) {
           g_loaded = true;
-          g_loadedBy = name;
+          std::memcpy(g_loadedBy, name, sizeof name);
           PublishState();
           ok = true;
         } else {
           // Loaded already: fine for the same program, refused for another.
-          ok = g_loadedBy == name;
+          ok = std::strcmp(g_loadedBy, name) == 0;
         }
       }
     }
-    return Logged("TzOSLoadAll(" + tz::LoggableText(pszProgramName, kMaxProgramName + 1) + ")", ok);
+    return Logged([&] { return "TzOSLoadAll(" + tz::LoggableText(pszProgramName, kMaxProgramName + 1) + ")"; }, ok);
   });
 }
 
 extern "C" BOOL TZOSAPI TzOSUnloadAll(const char* pszProgramName) {
   return Exported([pszProgramName]() {
-    std::string name;
+    char name[kMaxProgramName + 1];
     bool valid = ReadProgramName(pszProgramName, name);
     bool ok = false;
     {
       ScopedLock lock(g_lock);
-      if (!FailureInjected("FailUnloadAll") && valid && g_loaded && g_loadedBy == name) {
+      if (!FailureInjected("FailUnloadAll") && valid && g_loaded && std::strcmp(g_loadedBy, name) == 0) {
         g_loaded = false;
-        g_loadedBy.clear();
+        g_loadedBy[0] = '\0';
         PublishState();
         ok = true;
       }
     }
-    return Logged("TzOSUnloadAll(" + tz::LoggableText(pszProgramName, kMaxProgramName + 1) + ")", ok);
+    return Logged([&] { return "TzOSUnloadAll(" + tz::LoggableText(pszProgramName, kMaxProgramName + 1) + ")"; }, ok);
   });
 }
 
@@ -157,6 +170,6 @@ extern "C" BOOL TZOSAPI TzOSExit(void) {
         ok = true;
       }
     }
-    return Logged("TzOSExit", ok);
+    return Logged([] { return std::string("TzOSExit"); }, ok);
   });
 }

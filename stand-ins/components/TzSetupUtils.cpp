@@ -45,7 +45,10 @@ Session* FindSession(TZSU_HANDLE handle) {
 }
 
 // Test switch: the ordinal named by FailOrdinal fails before doing anything.
-bool FailureInjected(DWORD ordinal) { return tz::ReadRegDword(HKEY_LOCAL_MACHINE, kTestKey, "FailOrdinal") == ordinal; }
+bool FailureInjected(DWORD ordinal) {
+  if constexpr (!tz::kTestHooks) return false;
+  return tz::ReadRegDword(HKEY_LOCAL_MACHINE, kTestKey, "FailOrdinal") == ordinal;
+}
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -53,12 +56,22 @@ std::string HandleText(const TZSU_HANDLE* handle) {
   return handle == nullptr ? std::string("null") : std::to_string(*handle);
 }
 
-// Records "call -> status[ detail]".
-TZSU_STATUS Logged(const std::string& call, TZSU_STATUS status, const std::string& detail = std::string()) {
-  std::string line = call + " -> " + std::to_string(status);
-  if (!detail.empty()) line += " " + detail;
-  tz::AppendCallLog(kLogFile, line);
+// Records "call -> status[ detail]"; call() and detail() build their texts only when calls
+// are recorded.
+template <typename Call, typename Detail>
+TZSU_STATUS Logged(Call call, TZSU_STATUS status, Detail detail) {
+  if constexpr (tz::kTestHooks) {
+    std::string line = call() + " -> " + std::to_string(status);
+    std::string more = detail();
+    if (!more.empty()) line += " " + more;
+    tz::AppendCallLog(kLogFile, line);
+  }
   return status;
+}
+
+template <typename Call>
+TZSU_STATUS Logged(Call call, TZSU_STATUS status) {
+  return Logged(call, status, [] { return std::string(); });
 }
 
 // Runs an ordinal's work under the lock.
@@ -68,14 +81,20 @@ TZSU_STATUS Locked(Body body) {
   return body();
 }
 
-// No exception (only out of memory is possible) may cross the library's boundary.
+// No exception (only out of memory is possible) may cross the library's boundary. The
+// shipping library is built without exception support: there running out of memory ends the
+// process (see cmake/shipping/lean_runtime.cpp).
 template <typename Body>
 TZSU_STATUS Exported(Body body) noexcept {
+#if defined(TZ_TEST_HOOKS) && TZ_TEST_HOOKS
   try {
     return body();
   } catch (...) {
     return TZSU_E_OUT_OF_MEMORY;
   }
+#else
+  return body();
+#endif
 }
 
 // Looks up the session of a call that needs a prepared handle.
@@ -118,14 +137,17 @@ extern "C" TZSU_STATUS TZSUAPI TzSuOpen(TZSU_HANDLE* phConfig) {
       *phConfig = opened;
       return TZSU_OK;
     });
-    return Logged("1()", status, status == TZSU_OK ? "handle=" + std::to_string(opened) : std::string());
+    return Logged([] { return std::string("1()"); }, status,
+                  [&] { return status == TZSU_OK ? "handle=" + std::to_string(opened) : std::string(); });
   });
 }
 
 // Ordinal 2
 extern "C" TZSU_STATUS TZSUAPI TzSuClose(TZSU_HANDLE* phConfig) {
   return Exported([&]() -> TZSU_STATUS {
-    std::string call = "2(" + HandleText(phConfig) + ")";
+    // Shown as passed: the call sets the handle to 0.
+    std::string call;
+    if constexpr (tz::kTestHooks) call = "2(" + HandleText(phConfig) + ")";
     TZSU_STATUS status = Locked([&]() -> TZSU_STATUS {
       if (FailureInjected(2)) return TZSU_E_INJECTED;
       if (phConfig == nullptr) return TZSU_E_INVALID_ARG;
@@ -135,7 +157,7 @@ extern "C" TZSU_STATUS TZSUAPI TzSuClose(TZSU_HANDLE* phConfig) {
       *phConfig = 0;
       return TZSU_OK;
     });
-    return Logged(call, status);
+    return Logged([&] { return call; }, status);
   });
 }
 
@@ -154,7 +176,7 @@ extern "C" TZSU_STATUS TZSUAPI TzSuPrepare(TZSU_HANDLE hConfig) {
       session->keys.clear();
       return TZSU_OK;
     });
-    return Logged("3(" + std::to_string(hConfig) + ")", status);
+    return Logged([&] { return "3(" + std::to_string(hConfig) + ")"; }, status);
   });
 }
 
@@ -173,8 +195,8 @@ extern "C" TZSU_STATUS TZSUAPI TzSuGetEntryCount(TZSU_HANDLE hConfig, LONG* plCo
       *plCount = count;
       return TZSU_OK;
     });
-    return Logged("5(" + std::to_string(hConfig) + ")", status,
-                  status == TZSU_OK ? "count=" + std::to_string(count) : std::string());
+    return Logged([&] { return "5(" + std::to_string(hConfig) + ")"; }, status,
+                  [&] { return status == TZSU_OK ? "count=" + std::to_string(count) : std::string(); });
   });
 }
 
@@ -192,7 +214,7 @@ extern "C" TZSU_STATUS TZSUAPI TzSuBeginEnum(TZSU_HANDLE hConfig) {
       session->enumerating = true;
       return TZSU_OK;
     });
-    return Logged("6(" + std::to_string(hConfig) + ")", status);
+    return Logged([&] { return "6(" + std::to_string(hConfig) + ")"; }, status);
   });
 }
 
@@ -223,13 +245,13 @@ extern "C" TZSU_STATUS TZSUAPI TzSuNextEntry(TZSU_HANDLE hConfig, DWORD* pdwNumb
         tz::CopyToArea(entry.infPath, szInfPath, TZSU_LONG_TEXT);
         tz::CopyToArea(entry.infSection, szInfSection, TZSU_SHORT_TEXT);
         tz::CopyToArea(entry.hardwareId, szHardwareId, TZSU_LONG_TEXT);
-        description = entry.description;
+        if constexpr (tz::kTestHooks) description = entry.description;
         return TZSU_OK;
       }
       return TZSU_E_NO_MORE_ENTRIES;
     });
-    return Logged("7(" + std::to_string(hConfig) + ")", status,
-                  status == TZSU_OK ? Quoted(tz::LoggableText(description.c_str())) : std::string());
+    return Logged([&] { return "7(" + std::to_string(hConfig) + ")"; }, status,
+                  [&] { return status == TZSU_OK ? Quoted(tz::LoggableText(description.c_str())) : std::string(); });
   });
 }
 
@@ -246,16 +268,17 @@ extern "C" TZSU_STATUS TZSUAPI TzSuEndEnum(TZSU_HANDLE hConfig) {
       session->next = 0;
       return TZSU_OK;
     });
-    return Logged("8(" + std::to_string(hConfig) + ")", status);
+    return Logged([&] { return "8(" + std::to_string(hConfig) + ")"; }, status);
   });
 }
 
 // Ordinal 11
 extern "C" TZSU_STATUS TZSUAPI TzSuWriteRuntimeFile(TZSU_HANDLE hConfig, const char* pszPath, const char* pszComment) {
   return Exported([&]() -> TZSU_STATUS {
-    std::string call = "11(" + std::to_string(hConfig) + ", " +
-                       (pszPath ? Quoted(tz::LoggableText(pszPath)) : std::string("null")) + ", " +
-                       (pszComment ? Quoted(tz::LoggableText(pszComment)) : std::string("null")) + ")";
+    auto call = [&] {
+      return "11(" + std::to_string(hConfig) + ", " + (pszPath ? Quoted(tz::LoggableText(pszPath)) : std::string("null")) +
+             ", " + (pszComment ? Quoted(tz::LoggableText(pszComment)) : std::string("null")) + ")";
+    };
     TZSU_STATUS status = Locked([&]() -> TZSU_STATUS {
       if (FailureInjected(11)) return TZSU_E_INJECTED;
       if (pszPath == nullptr || pszPath[0] == '\0') return TZSU_E_INVALID_ARG;
@@ -278,6 +301,6 @@ extern "C" TZSU_STATUS TZSUAPI TzSuAdjustNetworkSettings(DWORD dwMtu) {
       if (!tz::DetectNetPlatform(platform) || platform != tz::NetPlatform::WindowsNT) return TZSU_E_PLATFORM;
       return tz::StoreTolvekMtu(dwMtu);
     });
-    return Logged("34(" + std::to_string(dwMtu) + ")", status);
+    return Logged([&] { return "34(" + std::to_string(dwMtu) + ")"; }, status);
   });
 }
