@@ -1,0 +1,210 @@
+#!/usr/bin/env bash
+# The shipping installer end to end, as a 32-bit program in a fresh prefix per Windows version
+# (win98, nt40, winxp): silent install, the files and registry values in place, the installed
+# tray program started as a log-on starts it, the dialer started from its Start-menu shortcut
+# with its picture, a second install over a running tray program that keeps the stored service
+# name, and a silent uninstall that leaves nothing of its own but keeps what the programs made.
+#
+#   installer-e2e.sh <TessorySetup.exe> <bin folder with tzdrive.exe> [version...]
+set -u
+setup=$(cd "$(dirname "${1:?installer}")" && pwd)/$(basename "$1")
+bin=$(cd "${2:?bin folder with tzdrive.exe}" && pwd)
+shift 2
+versions=("$@")
+[ ${#versions[@]} -gt 0 ] || versions=(win98 nt40 winxp)
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../harness/wine-env.sh"
+TZ_XVFB_PID=""
+tz_ensure_display
+[ -f "$setup" ] || { echo "no installer at $setup"; echo "0 passed, 1 failed"; exit 1; }
+[ -f "$bin/tzdrive.exe" ] || { echo "no tzdrive.exe in $bin"; echo "0 passed, 1 failed"; exit 1; }
+passed=0
+failed=0
+prefix=""
+
+ok() { echo "ok - $*"; passed=$((passed + 1)); }
+bad() { echo "not ok - $*"; failed=$((failed + 1)); }
+check() {  # check DESCRIPTION EXPECTED ACTUAL
+  if [ "$2" = "$3" ]; then ok "$1"; else bad "$1: expected [$2], got [$3]"; fi
+}
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+drive() { (cd "$bin" && wine tzdrive.exe "$@" </dev/null 2>/dev/null | tr -d '\r'); }
+# The 32-bit reg.exe: it sees the registry as the 32-bit installer and programs do, with
+# HKLM\SOFTWARE in the 32-bit view (Wow6432Node of a 64-bit prefix).
+reg32() {
+  local out rc
+  out=$(wine 'C:\windows\syswow64\reg.exe' "$@" </dev/null 2>/dev/null)
+  rc=$?
+  printf '%s\n' "$out" | tr -d '\r'
+  return $rc
+}
+regval() {  # regval KEY VALUE -> the data, or "(missing)"
+  local out
+  out=$(reg32 query "$1" /v "$2" | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  */, ""); print }')
+  echo "${out:-(missing)}"
+}
+haskey() { if reg32 query "$1" >/dev/null; then echo present; else echo absent; fi; }
+unix() { winepath -u "$1" 2>/dev/null; }
+present() { if [ -e "$1" ]; then echo present; else echo absent; fi; }
+# Pids of the running (not defunct) processes of this prefix whose Wine command line starts
+# with $1 (Wine shows the Windows path of the program there).
+running() {
+  local p
+  for p in $(pgrep -f 'Corvane|TzDialer'); do
+    [ "$(cut -d' ' -f3 "/proc/$p/stat" 2>/dev/null)" = Z ] && continue
+    tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qxF "WINEPREFIX=$prefix" || continue
+    tr '\0' '\n' <"/proc/$p/cmdline" 2>/dev/null | head -n1 | grep -qiF "$1" && echo "$p"
+  done
+}
+wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
+  local n=$(($1 * 5)); shift
+  while [ $n -gt 0 ]; do "$@" && return 0; sleep 0.2; n=$((n - 1)); done
+  return 1
+}
+
+UNINST='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessory'
+RUN='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+APP='HKLM\SOFTWARE\Velmora\Corvane'
+TRAY='HKLM\SOFTWARE\Velmora\Tessory\Corvane'
+STATE='HKLM\SOFTWARE\Velmora\TzOS\State'
+
+new_case() {
+  [ -n "$prefix" ] && { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; rm -rf "$prefix"; }
+  prefix=$(tz_new_prefix)
+  export WINEPREFIX=$prefix
+  # The wineserver stays up between the programs: the component state key is volatile.
+  wineserver -p
+  quiet wine reg add 'HKCU\Software\Wine' /v Version /d "$1" /f
+  # The adapter, where Windows NT and Windows 95/98 record it, so that the tray program
+  # starts without its warning.
+  quiet reg32 add 'HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E972-E325-11CE-BFC1-08002BE10318}\0001' \
+    /v DriverDesc /d "Velmora Tolvek PPPoE Adapter" /f
+  quiet reg32 add 'HKLM\System\CurrentControlSet\Services\Class\Net\0001' /v DriverDesc /d "Velmora Tolvek PPPoE Adapter" /f
+}
+
+# The dialer's picture frame shows the picture: many colours inside it, where an empty frame
+# has the dialog's one.
+picture_colours() {  # picture_colours TAG -> number of colours inside the dialer's picture frame
+  local dlg rect shot
+  dlg=$(drive wait-window "Tessory Dialer" 20 | awk '{print $1}')
+  [ -n "$dlg" ] || { echo 0; return; }
+  # "window=left,top,right,bottom client=WxH"
+  rect=$(drive rect "hwnd:$dlg" 1003 | sed -n 's/^window=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p')
+  shot=$prefix/drive_c/shot-$1.bmp
+  sleep 0.5  # the picture is painted after the window shows
+  drive shot 'C:\shot-'"$1"'.bmp' >/dev/null
+  [ -n "$rect" ] && [ -f "$shot" ] || { echo 0; return; }
+  python3 - "$shot" $rect <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+off, = struct.unpack_from("<I", data, 10)
+w, h, _, bpp = struct.unpack_from("<iiHH", data, 18)
+left, top, right, bottom = (int(v) for v in sys.argv[2:6])
+step = (w * bpp // 8 + 3) & ~3
+colours = set()
+for yy in range(top + 3, bottom - 3, 2):
+    for xx in range(left + 3, right - 3, 2):
+        row = (h - 1 - yy) if h > 0 else yy
+        p = off + row * step + xx * (bpp // 8)
+        colours.add(data[p:p + 3])
+print(len(colours))
+PY
+}
+
+for v in "${versions[@]}"; do
+  new_case "$v"
+  echo "# $v"
+  [ "$v" = nt40 ] && quiet reg32 add "$APP" /v IPMTUNTFlag /d true /f  # adjusted on an earlier start
+
+  # Silent install.
+  cp "$setup" "$prefix/drive_c/TessorySetup.exe"
+  quiet wine 'C:\TessorySetup.exe' /S
+  check "$v: silent install exits with 0" 0 $?
+  dir=$(regval "$UNINST" InstallLocation)
+  case "$dir" in
+    *'\Velmora\Tessory') ok "$v: installed into ...\\Velmora\\Tessory ($dir)" ;;
+    *) bad "$v: install folder [$dir]" ;;
+  esac
+  udir=$(unix "$dir")
+  listing=$(cd "$udir" 2>/dev/null && ls | paste -sd' ')
+  check "$v: the installed files" "Corvane.exe TzDialer.exe TzOSControl.dll TzSetupUtils.dll Uninstall.exe connect.wav signin_zn.bmp" \
+    "$(echo "$listing" | tr ' ' '\n' | grep -v -i '^ZnSetup\.' | paste -sd' ')"
+  check "$v: no RAS simulator" absent "$(present "$udir/rasapi32.dll")"
+  check "$v: ShowSysTrayIcon" Yes "$(regval "$TRAY" ShowSysTrayIcon)"
+  check "$v: BuildInfo" 2.0 "$(regval "$APP" BuildInfo)"
+  check "$v: SoundFile names the installed sound" "$dir\\connect.wav" "$(regval "$APP" SoundFile)"
+  check "$v: the sound is a WAVE file" "RIFF WAVE" "$(head -c 12 "$udir/connect.wav" | tr -d '\0' | sed 's/\(RIFF\).*\(WAVE\)/\1 \2/')"
+  check "$v: Run value starts the tray program" "\"$dir\\Corvane.exe\"" "$(regval "$RUN" Tessory)"
+  check "$v: Add/Remove Programs entry" "Velmora Tessory 2.0|2.0|Velmora|\"$dir\\Uninstall.exe\"" \
+    "$(regval "$UNINST" DisplayName)|$(regval "$UNINST" DisplayVersion)|$(regval "$UNINST" Publisher)|$(regval "$UNINST" UninstallString)"
+  smdir=$(unix 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tessory')
+  [ "$v" = win98 ] || [ -d "$smdir" ] || smdir=$(unix 'C:\users\Public\Start Menu\Programs\Tessory')
+  if [ ! -d "$smdir" ]; then  # where this Wine keeps the common Start menu
+    smdir=$(find "$prefix/drive_c" -type d -path '*Start Menu/Programs/Tessory' | head -n1)
+  fi
+  check "$v: Start-menu shortcuts" "Tessory Dialer.lnk|Uninstall Tessory.lnk" "$(ls "$smdir" 2>/dev/null | paste -sd'|')"
+  if [ -f "$udir/Uninstall.exe" ]; then
+    if out=$("$here/../harness/check-imports" "$udir" Uninstall.exe 2>&1); then ok "$v: the uninstaller's imports: $out"; else bad "$v: $out"; fi
+  fi
+
+  # The tray program as the Run value starts it at log-on, from another folder.
+  tray_cmd=$(regval "$RUN" Tessory)
+  (cd / && wine "$(echo "$tray_cmd" | tr -d '"')" </dev/null >/dev/null 2>&1 &)
+  if drive --hidden wait-window Corvane 30 >/dev/null; then ok "$v: the installed tray program runs"; else bad "$v: no tray frame"; fi
+  check "$v: it runs from the install folder" 1 "$(running "$dir\\Corvane.exe" | wc -l)"
+  check "$v: no warning about the adapter" "" "$(drive msgbox Tessory 1)"
+  if [ "$v" = win98 ]; then
+    check "$v: the installed components are loaded" "0x1 Corvane" "$(regval "$STATE" Loaded) $(regval "$STATE" LoadedBy)"
+  fi
+  check "$v: the shipping libraries keep no call records" "absent absent" \
+    "$(present "$prefix/drive_c/windows/TzOSControl.log") $(present "$prefix/drive_c/windows/TzSetupUtils.log")"
+
+  # The dialer from its shortcut: its working folder is the install folder, so the picture is
+  # found. (Wine's own rasapi32 finds no adapter: the dialer says so over its dialog.)
+  lnk="$smdir/Tessory Dialer.lnk"
+  (cd / && wine start /unix "$lnk" </dev/null >/dev/null 2>&1 &)
+  n=$(picture_colours "$v-shortcut")
+  if [ "${n:-0}" -gt 8 ]; then ok "$v: the dialer from its shortcut shows its picture ($n colours)"; else bad "$v: no picture from the shortcut ($n colours)"; fi
+  check "$v: the dialer runs from the install folder" 1 "$(running "$dir\\TzDialer.exe" | wc -l)"
+  drive kill-all TzDialer.exe >/dev/null
+  drive wait-gone "Tessory Dialer" 10 >/dev/null
+  if [ "$v" = winxp ]; then
+    # Started from another folder the picture is not found: the check above can tell.
+    (cd / && wine "$dir\\TzDialer.exe" </dev/null >/dev/null 2>&1 &)
+    n=$(picture_colours "$v-elsewhere")
+    if [ "${n:-0}" -ge 1 ] && [ "${n:-0}" -le 2 ]; then ok "$v: started elsewhere, no picture ($n colours)"; else bad "$v: a picture without the folder ($n colours)"; fi
+    drive kill-all TzDialer.exe >/dev/null
+  fi
+
+  # What the tray program's user stores, then a second install over the running program.
+  quiet reg32 add "$APP\\PoE" /v ServiceName /d "isp-service" /f
+  quiet wine 'C:\TessorySetup.exe' /S
+  check "$v: second install exits with 0" 0 $?
+  check "$v: the running tray program was ended" 0 "$(running "$dir\\Corvane.exe" | wc -l)"
+  if [ "$v" = win98 ]; then
+    check "$v: ...by its Shutdown, which unloads the components" "0x0" "$(regval "$STATE" Loaded)"
+  fi
+  check "$v: the stored service name is kept" isp-service "$(regval "$APP\\PoE" ServiceName)"
+  check "$v: still installed" present "$(present "$udir/Corvane.exe")"
+
+  # Silent uninstall with the tray program running again. The uninstaller runs a copy of
+  # itself from the temporary folder and returns at once: wait for its work.
+  (cd / && wine "$(echo "$tray_cmd" | tr -d '"')" </dev/null >/dev/null 2>&1 &)
+  drive --hidden wait-window Corvane 30 >/dev/null
+  t0=$(date +%s)
+  quiet wine "$dir\\Uninstall.exe" /S
+  gone() { [ ! -e "$udir" ] && ! reg32 query "$UNINST" >/dev/null; }
+  if wait_until 60 gone; then ok "$v: uninstalled ($(($(date +%s) - t0)) s)"; else bad "$v: the uninstaller did not finish"; fi
+  check "$v: the tray program was ended" 0 "$(running "$dir\\Corvane.exe" | wc -l)"
+  check "$v: no install folder, no shortcuts" "absent absent" "$(present "$udir") $(present "$smdir")"
+  check "$v: no Run value, no uninstall entry" "(missing) absent" "$(regval "$RUN" Tessory) $(haskey "$UNINST")"
+  check "$v: none of the installer's values" "absent (missing) (missing)" \
+    "$(haskey 'HKLM\SOFTWARE\Velmora\Tessory') $(regval "$APP" BuildInfo) $(regval "$APP" SoundFile)"
+  check "$v: the service name is kept" isp-service "$(regval "$APP\\PoE" ServiceName)"
+  [ "$v" = nt40 ] && check "$v: the adjustment flag is kept" true "$(regval "$APP" IPMTUNTFlag)"
+done
+
+[ -n "$prefix" ] && { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; rm -rf "$prefix"; }
+[ -n "$TZ_XVFB_PID" ] && kill "$TZ_XVFB_PID" 2>/dev/null
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
