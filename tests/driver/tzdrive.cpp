@@ -98,6 +98,19 @@ HWND ResolveControl(const std::vector<std::string>& a, size_t windowArg, size_t 
   if (idArg >= a.size()) return w;
   unsigned long long id = 0;
   if (!ParseNumber(a[idArg], &id)) return nullptr;
+  // A caption may name several windows (a dialog and its message box): take the one that
+  // has the control.
+  if (GetDlgItem(w, static_cast<int>(id)) == nullptr && a[windowArg].rfind("hwnd:", 0) != 0) {
+    WindowQuery query;
+    query.caption = a[windowArg];
+    query.visibleOnly = !g_hidden;
+    for (HWND other : FindTopWindows(query)) {
+      if (GetDlgItem(other, static_cast<int>(id)) != nullptr) {
+        w = other;
+        break;
+      }
+    }
+  }
   return Control(w, static_cast<int>(id));
 }
 

@@ -85,11 +85,10 @@ new_case() {
 # The dialer's picture frame shows the picture: many colours inside it, where an empty frame
 # has the dialog's one.
 picture_colours() {  # picture_colours TAG -> number of colours inside the dialer's picture frame
-  local dlg rect shot
-  dlg=$(drive wait-window "Tessory Dialer" 20 | awk '{print $1}')
-  [ -n "$dlg" ] || { echo 0; return; }
-  # "window=left,top,right,bottom client=WxH"
-  rect=$(drive rect "hwnd:$dlg" 1003 | sed -n 's/^window=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p')
+  local rect shot
+  # "window=left,top,right,bottom client=WxH" of the frame (the caption also names the
+  # dialer's message box; tzdrive takes the window that has the control)
+  rect=$(drive --wait 20 rect "Tessory Dialer" 1003 | sed -n 's/^window=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p')
   shot=$prefix/drive_c/shot-$1.bmp
   sleep 0.5  # the picture is painted after the window shows
   drive shot 'C:\shot-'"$1"'.bmp' >/dev/null
@@ -200,6 +199,8 @@ for v in "${versions[@]}"; do
   check "$v: no Run value, no uninstall entry" "(missing) absent" "$(regval "$RUN" Tessory) $(haskey "$UNINST")"
   check "$v: none of the installer's values" "absent (missing) (missing)" \
     "$(haskey 'HKLM\SOFTWARE\Velmora\Tessory') $(regval "$APP" BuildInfo) $(regval "$APP" SoundFile)"
+  check "$v: no runtime report, no component state left" "absent absent" \
+    "$(present "$prefix/drive_c/windows/Tessory_Runtime.txt") $(haskey 'HKLM\SOFTWARE\Velmora\TzOS')"
   check "$v: the service name is kept" isp-service "$(regval "$APP\\PoE" ServiceName)"
   [ "$v" = nt40 ] && check "$v: the adjustment flag is kept" true "$(regval "$APP" IPMTUNTFlag)"
 done
