@@ -30,7 +30,7 @@ tz_pe_bits() {
   [ -n "$off" ] || return 1
   machine=$(od -An -t x2 -j $((off + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
   case "$machine" in
-    14c) echo 32 ;;
+    14c|014c) echo 32 ;;
     8664) echo 64 ;;
     *) return 1 ;;
   esac
