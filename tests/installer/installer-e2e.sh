@@ -29,11 +29,12 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
 }
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 drive() { (cd "$bin" && wine tzdrive.exe "$@" </dev/null 2>/dev/null | tr -d '\r'); }
-# The 32-bit reg.exe: it sees the registry as the 32-bit installer and programs do, with
-# HKLM\SOFTWARE in the 32-bit view (Wow6432Node of a 64-bit prefix).
+# reg.exe in the 32-bit view: the registry as the 32-bit installer and programs see it, with
+# HKLM\SOFTWARE in Wow6432Node of a 64-bit prefix.
+TZ_REG_BITS=32
 reg32() {
   local out rc
-  out=$(wine 'C:\windows\syswow64\reg.exe' "$@" </dev/null 2>/dev/null)
+  out=$(tz_reg "$@" </dev/null 2>/dev/null)
   rc=$?
   printf '%s\n' "$out" | tr -d '\r'
   return $rc
