@@ -21,6 +21,12 @@ tz_ensure_display
 passed=0
 failed=0
 prefix=""
+# The wineserver of a case is kept up on purpose (wineserver -p): end it whatever happens.
+cleanup() {
+  [ -n "$prefix" ] && { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; rm -rf "$prefix"; }
+  [ -n "$TZ_XVFB_PID" ] && kill "$TZ_XVFB_PID" 2>/dev/null
+}
+trap cleanup EXIT
 
 ok() { echo "ok - $*"; passed=$((passed + 1)); }
 bad() { echo "not ok - $*"; failed=$((failed + 1)); }
@@ -206,7 +212,5 @@ for v in "${versions[@]}"; do
   [ "$v" = nt40 ] && check "$v: the adjustment flag is kept" true "$(regval "$APP" IPMTUNTFlag)"
 done
 
-[ -n "$prefix" ] && { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; rm -rf "$prefix"; }
-[ -n "$TZ_XVFB_PID" ] && kill "$TZ_XVFB_PID" 2>/dev/null
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
