@@ -73,7 +73,8 @@ TEST_F(DialerStress, CancelRacesStatesErrorsAndDrops) {
     }
     WriteConfig(StandardConfig(faults, 1 + static_cast<int>(rng() % 4)));
 
-    if (!run.process.Running()) {
+    // A dialog that is no longer shown is ending (a connection came up): wait for that.
+    if (!run.process.Running() || !IsVisible(run.dialog)) {
       ExpectCleanExit(run);
       run = Ready();
       ASSERT_TRUE(run.dialog);
@@ -83,8 +84,16 @@ TEST_F(DialerStress, CancelRacesStatesErrorsAndDrops) {
                  "Connect enabled")) {
       FAIL() << "Connect never came back; status: " << ControlText(run.dialog, kStatus);
     }
-    if (!run.process.Running()) continue;
-    ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
+    if (!run.process.Running() || !IsVisible(run.dialog)) continue;
+    // Sent, not posted: the dial has started (and Connect is disabled) when this returns. A
+    // posted click could still wait in the queue while the next round already finds Connect
+    // enabled, and would then disable it under that round's click.
+    // The click may still meet a dialog that a late connection is ending; the next round
+    // then waits for the clean exit.
+    if (!ClickAndWait(GetDlgItem(run.dialog, IDOK), kTimeout)) {
+      ASSERT_FALSE(IsVisible(run.dialog)) << LastError();
+      continue;
+    }
     ++dials;
     Sleep(rng() % 30);
     Click(GetDlgItem(run.dialog, IDCANCEL));
