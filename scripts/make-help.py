@@ -26,10 +26,10 @@ names and offsets). The internal files written are |SYSTEM, |TOPIC (uncompressed
 blocks: topic header records and paragraph records), |CONTEXT (context-name hashes to topic
 offsets), |TTLBTREE (titles), |FONT, |KWBTREE, |KWDATA and |KWMAP (the keyword index).
 """
+import os
 import re
 import struct
 import sys
-import time
 
 PAGE_DIR = 0x400     # page size of the internal directory
 PAGE_TREE = 0x800    # page size of the other B+ trees
@@ -379,12 +379,12 @@ def btree(entries, structure, page_size=PAGE_TREE, directory=False, key_bytes=No
 
 # ------------------------------------------------------------------------------------ files
 
-def system_file(meta, contents_offset, cnt_name):
+def system_file(meta, contents_offset, cnt_name, made):
     recs = [(1, encode_text(meta["title"]) + b"\0")]
     if meta["copyright"]:
         recs.append((2, encode_text(meta["copyright"]) + b"\0"))
     recs += [(3, struct.pack("<I", contents_offset)), (10, cnt_name.encode() + b"\0"), (11, struct.pack("<H", 0))]
-    out = struct.pack("<HHHIH", 0x036C, 33, 1, int(time.time()) - 315532800, 0)
+    out = struct.pack("<HHHIH", 0x036C, 33, 1, max(0, int(made) - 315532800), 0)
     for rtype, data in recs:
         out += struct.pack("<HH", rtype, len(data)) + data
     return out
@@ -451,7 +451,7 @@ def contents_file(meta, topics, hlp_name):
     return ("\r\n".join(lines) + "\r\n").encode("cp1252")
 
 
-def build(source_text, hlp_name, cnt_name):
+def build(source_text, hlp_name, cnt_name, made=0):
     meta, topics = parse_source(source_text)
     by_name = {t.name.lower(): t for t in topics}
     records = topic_records(topics, by_name)
@@ -463,7 +463,7 @@ def build(source_text, hlp_name, cnt_name):
     titles, _ = btree([(t.offset, struct.pack("<I", t.offset) + encode_text(t.title) + b"\0")
                        for t in sorted(topics, key=lambda t: t.offset)], "Lz", key_bytes=lambda o: struct.pack("<I", o))
     kwbtree, kwdata, kwmap = keyword_files(topics)
-    files = {"|SYSTEM": system_file(meta, topics[0].offset, cnt_name), "|TOPIC": topic, "|CONTEXT": context,
+    files = {"|SYSTEM": system_file(meta, topics[0].offset, cnt_name, made), "|TOPIC": topic, "|CONTEXT": context,
              "|TTLBTREE": titles, "|FONT": font_file(), "|KWBTREE": kwbtree, "|KWDATA": kwdata, "|KWMAP": kwmap}
     return assemble(files), contents_file(meta, topics, hlp_name)
 
@@ -476,8 +476,11 @@ def main(argv):
     cnt = argv[3] if len(argv) == 4 else re.sub(r"\.[^./\\]*$", "", hlp) + ".cnt"
     base = lambda p: re.split(r"[/\\]", p)[-1]
     try:
+        # The file's date (seconds since 1980 in |SYSTEM) is the source's, so that the same
+        # source gives the same file.
+        made = int(os.environ.get("SOURCE_DATE_EPOCH") or os.stat(src).st_mtime)
         with open(src, encoding="utf-8") as f:
-            hlp_bytes, cnt_bytes = build(f.read(), base(hlp), base(cnt))
+            hlp_bytes, cnt_bytes = build(f.read(), base(hlp), base(cnt), made)
     except (OSError, SourceError) as e:
         print(f"make-help: {src}: {e}", file=sys.stderr)
         return 1

@@ -1,6 +1,8 @@
 // The notification-area icon of Corvane.exe in a Wine desktop with a taskbar, clicked as a
 // user clicks it: tooltip, the platform's menu, double click, ShowSysTrayIcon, removal at
-// Shutdown and Close (also while a dialog is open).
+// Shutdown and Close (also while a dialog is open), and the help file that Help opens.
+#include <cstdlib>
+
 #include "TrayE2E.h"
 
 namespace {
@@ -181,6 +183,149 @@ TEST_F(Icon, ShutdownWithADialogOpenRemovesTheIcon) {
   EXPECT_EQ((std::vector<std::string>{"TzOSInitialize -> 1", "TzOSLoadAll(Corvane) -> 1", "TzOSUnloadAll(Corvane) -> 1",
                                       "TzOSExit -> 1"}),
             OsLog());
+}
+
+// ---- Help ------------------------------------------------------------------------------------
+
+// The visible top-level windows of process |pid| whose caption starts with |prefix|.
+std::vector<HWND> TopWindowsOf(DWORD pid, const std::string& prefix, const char* cls = nullptr) {
+  struct Ctx {
+    DWORD pid;
+    const std::string* prefix;
+    const char* cls;
+    std::vector<HWND> found;
+  } ctx{pid, &prefix, cls, {}};
+  EnumWindows(
+      [](HWND h, LPARAM lp) -> BOOL {
+        auto* c = reinterpret_cast<Ctx*>(lp);
+        if (PidOf(h) == c->pid && IsWindowVisible(h) && Text(h).rfind(*c->prefix, 0) == 0 &&
+            (!c->cls || ClassOf(h) == c->cls))
+          c->found.push_back(h);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&ctx));
+  return ctx.found;
+}
+
+// The first descendant of |parent| whose class starts with |cls| (and whose text is |text|).
+HWND Descendant(HWND parent, const std::string& cls, const std::string* text = nullptr) {
+  struct Ctx {
+    const std::string* cls;
+    const std::string* text;
+    HWND found;
+  } ctx{&cls, text, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND h, LPARAM lp) -> BOOL {
+        auto* c = reinterpret_cast<Ctx*>(lp);
+        if (ClassOf(h).rfind(*c->cls, 0) != 0 || (c->text && PlainText(Text(h)) != *c->text)) return TRUE;
+        c->found = h;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&ctx));
+  return ctx.found;
+}
+
+// Clicks the hot spot showing |label| in WinHelp's topic window (a rich edit control): the
+// character's place comes from EM_POSFROMCHAR, whose character index counts a paragraph end as
+// one character where WM_GETTEXT gives CR LF.
+bool ClickHotSpot(HWND text, const std::string& label) {
+  const std::string all = Text(text);
+  const size_t at = all.find(label);
+  if (at == std::string::npos) return false;
+  size_t index = at;
+  for (size_t p = all.find("\r\n"); p != std::string::npos && p < at; p = all.find("\r\n", p + 2)) --index;
+  auto packed = Send(text, EM_POSFROMCHAR, index + 1, 0);
+  if (!packed) return false;
+  const LPARAM where = MAKELPARAM(LOWORD(*packed) + 2, HIWORD(*packed) + 4);
+  return Post(text, WM_LBUTTONDOWN, MK_LBUTTON, where) && Post(text, WM_LBUTTONUP, 0, where);
+}
+
+// Screenshots of the help for people: TZ_SHOT_DIR, else the build folder.
+std::string ShotPath(const std::string& name) {
+  const char* dir = std::getenv("TZ_SHOT_DIR");
+  return (dir ? std::string(dir) : BinDir() + "\\..") + "\\" + name;
+}
+
+TEST_F(Icon, HelpFromTheMenuShowsTheHelpFileWithJumpsAndIndex) {
+  Start("winxp");
+  auto icon = TheIcon();
+  ASSERT_TRUE(icon.has_value()) << LastError();
+  ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Right)) << LastError();
+  HWND menu = WaitPopupMenu(kTimeout, proc_.Pid());
+  ASSERT_NE(nullptr, menu) << LastError();
+  ASSERT_TRUE(ChoosePopupItem(menu, ID_TRAY_HELP)) << LastError();
+
+  // WinHelp opens the file beside Corvane.exe on its contents topic, with no message box.
+  DWORD help = 0;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        auto ids = ProcessesNamed("winhlp32.exe");
+        if (!ids.empty()) help = ids.front();
+        return help != 0;
+      },
+      kTimeout, "winhlp32 to start"));
+  std::vector<HWND> windows;
+  ASSERT_TRUE(WaitFor([&] { return !(windows = TopWindowsOf(help, "Tessory Help")).empty(); }, kTimeout,
+                      "the help window"))
+      << LastError();
+  HWND window = windows.front();
+  HWND text = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (text = Descendant(window, "RichEdit")) != nullptr; }, kTimeout, "the topic"));
+  ASSERT_TRUE(WaitFor([&] { return Text(text).rfind("Welcome to Tessory", 0) == 0; }, kTimeout, "the contents topic"))
+      << Text(text);
+  EXPECT_TRUE(TopWindowsOf(help, "", "#32770").empty()) << "WinHelp reports no error";
+  EXPECT_NE(std::string::npos, Text(text).find("Connecting with the Tessory Dialer"));
+  EXPECT_TRUE(SaveScreenshot(ShotPath("help-contents.bmp"), window)) << LastError();
+
+  // Two jumps: the contents topic to Troubleshooting, Troubleshooting to error 691.
+  ASSERT_TRUE(ClickHotSpot(text, "Troubleshooting")) << Text(text);
+  ASSERT_TRUE(WaitFor([&] { return Text(text).rfind("Troubleshooting\r\nFind the message", 0) == 0; }, kTimeout,
+                      "the Troubleshooting topic"))
+      << Text(text).substr(0, 200);
+  ASSERT_TRUE(ClickHotSpot(text, "Error 691: Wrong user name or password")) << Text(text);
+  ASSERT_TRUE(WaitFor([&] { return Text(text).rfind("Error 691: Wrong user name or password\r\n", 0) == 0; },
+                      kTimeout, "the topic of error 691"))
+      << Text(text).substr(0, 200);
+  EXPECT_NE(std::string::npos,
+            Text(text).find("\"Error 691: Access denied because username and/or password is invalid on the domain.\""));
+  EXPECT_TRUE(SaveScreenshot(ShotPath("help-error-691.bmp"), window)) << LastError();
+
+  // The index: every entry of the file listed; choosing one shows its topic.
+  const std::string indexLabel = "Index";
+  HWND indexButton = Descendant(window, "Button", &indexLabel);
+  ASSERT_NE(nullptr, indexButton) << "WinHelp's Index button";
+  ASSERT_TRUE(Click(indexButton)) << LastError();
+  HWND sheet = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        auto dialogs = TopWindowsOf(help, "", "#32770");
+        if (!dialogs.empty()) sheet = dialogs.front();
+        return sheet != nullptr;
+      },
+      kTimeout, "the index"));
+  HWND list = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (list = Descendant(sheet, "ListBox")) != nullptr; }, kTimeout, "the index list"));
+  auto count = Send(list, LB_GETCOUNT);
+  ASSERT_TRUE(count.has_value());
+  EXPECT_GE(*count, 60) << "the index entries of ZnSetup.txt";
+  EXPECT_TRUE(SaveScreenshot(ShotPath("help-index.bmp"), sheet)) << LastError();
+  auto chosen = Send(list, LB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("service name"));
+  ASSERT_TRUE(chosen && *chosen >= 0) << "the entry \"service name\"";
+  ASSERT_TRUE(ClickControl(sheet, IDOK)) << LastError();
+  EXPECT_TRUE(WaitWindowGone(sheet)) << LastError();
+  EXPECT_TRUE(WaitFor([&] {
+    for (HWND w : TopWindowsOf(help, "Tessory Help")) {
+      HWND t = Descendant(w, "RichEdit");
+      if (t && Text(t).rfind("The PPPoE service name\r\n", 0) == 0) return true;
+    }
+    return false;
+  }, kTimeout, "the topic of the index entry"));
+
+  EXPECT_TRUE(WaitRunning(frame_)) << "the tray program goes on";
+  KillAllNamed("winhlp32.exe");
+  PostCommand(frame_, ID_CLOSE_APP);
+  EXPECT_TRUE(proc_.WaitExit().has_value());
 }
 
 }  // namespace
