@@ -274,14 +274,16 @@ def topic_records(topics, by_name):
         t.header = header
         records.append(header)
         body = [paragraph_record([("text", t.title)], F_TITLE, below=16)]
+        prev = None
         for kind, text in t.paras:
             if kind == "h":
                 body.append(paragraph_record(inline_items(text, by_name, F_BOLD), F_BOLD, above=12, below=4))
             elif kind == "li":
                 items = [("text", "\u2022"), ("tab",)] + inline_items(text, by_name, F_TEXT)
                 body.append(paragraph_record(items, F_TEXT, below=4, left=24, first=-16, tab=24))
-            else:
-                body.append(paragraph_record(inline_items(text, by_name, F_TEXT), F_TEXT))
+            else:  # a list closes with the space that paragraphs leave below them
+                body.append(paragraph_record(inline_items(text, by_name, F_TEXT), F_TEXT, above=8 if prev == "li" else 0))
+            prev = kind
         t.body = [Record(0x20, ld1, ld2, t) for ld1, ld2 in body]
         records += t.body
     return records
@@ -384,6 +386,8 @@ def system_file(meta, contents_offset, cnt_name, made):
     if meta["copyright"]:
         recs.append((2, encode_text(meta["copyright"]) + b"\0"))
     recs += [(3, struct.pack("<I", contents_offset)), (10, cnt_name.encode() + b"\0"), (11, struct.pack("<H", 0))]
+    # The main window, named and captioned with the title (flags: name and caption valid).
+    recs.append((6, struct.pack("<H10s9s51s5h2I", 0x0006, b"", b"main", encode_text(meta["title"])[:50], 0, 0, 0, 0, 0, 0, 0)))
     out = struct.pack("<HHHIH", 0x036C, 33, 1, max(0, int(made) - 315532800), 0)
     for rtype, data in recs:
         out += struct.pack("<HH", rtype, len(data)) + data
@@ -408,6 +412,7 @@ def keyword_files(topics):
                 raise SourceError(f"index entry {k!r} given twice (topics {seen[k.lower()].name} and {t.name}); "
                                   "each entry leads to one topic")
             seen[k.lower()] = t
+    # In the order in which WinHelp lists and looks them up: regardless of case.
     ordered = sorted(seen.items(), key=lambda kv: encode_text(kv[0]))
     kwdata = b""
     entries = []

@@ -140,6 +140,7 @@ def read_help(path):
         at += 4 + size
     check(1 in system and system[1].endswith(b"\0") and len(system[1]) > 1, "|SYSTEM has no title")
     check(3 in system and len(system[3]) == 4, "|SYSTEM has no contents topic")
+    check(6 not in system or len(system[6]) == 90, "|SYSTEM window record size")
     title = system[1][:-1].decode("cp1252")
 
     # |FONT
@@ -264,6 +265,7 @@ def read_help(path):
     # Keyword index
     kw = read_tree(files["|KWBTREE"], lambda p, at: (lambda s: ((s[0], struct.unpack_from("<h", p, s[1])[0], u32(p, s[1] + 2)), s[1] + 6))(zstr(p, at)),
                    lambda p, at: zstr(p, at), "|KWBTREE")
+    check([w.lower() for w, _, _ in kw] == sorted(w.lower() for w, _, _ in kw), "|KWBTREE not sorted regardless of case")
     kwdata = files["|KWDATA"]
     check(len(kwdata) == 4 * sum(c for _, c, _ in kw), "|KWDATA size")
     keywords = {}

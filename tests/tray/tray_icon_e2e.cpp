@@ -207,6 +207,19 @@ std::vector<HWND> TopWindowsOf(DWORD pid, const std::string& prefix, const char*
   return ctx.found;
 }
 
+// Every top-level window of process |pid|, for messages.
+std::string DescribeWindowsOf(DWORD pid) {
+  std::pair<DWORD, std::string> ctx{pid, {}};
+  EnumWindows(
+      [](HWND h, LPARAM lp) -> BOOL {
+        auto* c = reinterpret_cast<std::pair<DWORD, std::string>*>(lp);
+        if (PidOf(h) == c->first) c->second += "[" + Describe(h) + (IsWindowVisible(h) ? "" : " hidden") + "]";
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&ctx));
+  return ctx.second;
+}
+
 // The first descendant of |parent| whose class starts with |cls| (and whose text is |text|).
 HWND Descendant(HWND parent, const std::string& cls, const std::string* text = nullptr) {
   struct Ctx {
@@ -268,7 +281,7 @@ TEST_F(Icon, HelpFromTheMenuShowsTheHelpFileWithJumpsAndIndex) {
   std::vector<HWND> windows;
   ASSERT_TRUE(WaitFor([&] { return !(windows = TopWindowsOf(help, "Tessory Help")).empty(); }, kTimeout,
                       "the help window"))
-      << LastError();
+      << DescribeWindowsOf(help);
   HWND window = windows.front();
   HWND text = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (text = Descendant(window, "RichEdit")) != nullptr; }, kTimeout, "the topic"));
