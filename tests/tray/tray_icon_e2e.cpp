@@ -187,37 +187,27 @@ TEST_F(Icon, ShutdownWithADialogOpenRemovesTheIcon) {
 
 // ---- Help ------------------------------------------------------------------------------------
 
-// The visible top-level windows of process |pid| whose caption starts with |prefix|.
-std::vector<HWND> TopWindowsOf(DWORD pid, const std::string& prefix, const char* cls = nullptr) {
-  struct Ctx {
-    DWORD pid;
-    const std::string* prefix;
-    const char* cls;
-    std::vector<HWND> found;
-  } ctx{pid, &prefix, cls, {}};
+// The top-level windows of process |pid|, shown or not.
+std::vector<HWND> WindowsOf(DWORD pid) {
+  std::pair<DWORD, std::vector<HWND>> ctx{pid, {}};
   EnumWindows(
       [](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        if (PidOf(h) == c->pid && IsWindowVisible(h) && Text(h).rfind(*c->prefix, 0) == 0 &&
-            (!c->cls || ClassOf(h) == c->cls))
-          c->found.push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
-  return ctx.found;
-}
-
-// Every top-level window of process |pid|, for messages.
-std::string DescribeWindowsOf(DWORD pid) {
-  std::pair<DWORD, std::string> ctx{pid, {}};
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<std::pair<DWORD, std::string>*>(lp);
-        if (PidOf(h) == c->first) c->second += "[" + Describe(h) + (IsWindowVisible(h) ? "" : " hidden") + "]";
+        auto* c = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lp);
+        if (PidOf(h) == c->first) c->second.push_back(h);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&ctx));
   return ctx.second;
+}
+HWND ShownWindowOf(DWORD pid, const std::string& cls) {
+  for (HWND h : WindowsOf(pid))
+    if (IsWindowVisible(h) && ClassOf(h) == cls) return h;
+  return nullptr;
+}
+std::string DescribeWindowsOf(DWORD pid) {
+  std::string out;
+  for (HWND h : WindowsOf(pid)) out += "[" + Describe(h) + (IsWindowVisible(h) ? "]" : " hidden]");
+  return out;
 }
 
 // The first descendant of |parent| whose class starts with |cls| (and whose text is |text|).
@@ -269,7 +259,8 @@ TEST_F(Icon, HelpFromTheMenuShowsTheHelpFileWithJumpsAndIndex) {
   ASSERT_NE(nullptr, menu) << LastError();
   ASSERT_TRUE(ChoosePopupItem(menu, ID_TRAY_HELP)) << LastError();
 
-  // WinHelp opens the file beside Corvane.exe on its contents topic, with no message box.
+  // WinHelp opens the file beside Corvane.exe on its contents topic, with no message box. Its
+  // main window has the class through which WinHelpA finds it, and the file's caption.
   DWORD help = 0;
   ASSERT_TRUE(WaitFor(
       [&] {
@@ -278,16 +269,16 @@ TEST_F(Icon, HelpFromTheMenuShowsTheHelpFileWithJumpsAndIndex) {
         return help != 0;
       },
       kTimeout, "winhlp32 to start"));
-  std::vector<HWND> windows;
-  ASSERT_TRUE(WaitFor([&] { return !(windows = TopWindowsOf(help, "Tessory Help")).empty(); }, kTimeout,
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (window = ShownWindowOf(help, "MS_WINHELP")) != nullptr; }, kTimeout,
                       "the help window"))
       << DescribeWindowsOf(help);
-  HWND window = windows.front();
+  EXPECT_TRUE(WaitText(window, "Tessory Help")) << LastError();
   HWND text = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (text = Descendant(window, "RichEdit")) != nullptr; }, kTimeout, "the topic"));
   ASSERT_TRUE(WaitFor([&] { return Text(text).rfind("Welcome to Tessory", 0) == 0; }, kTimeout, "the contents topic"))
       << Text(text);
-  EXPECT_TRUE(TopWindowsOf(help, "", "#32770").empty()) << "WinHelp reports no error";
+  EXPECT_EQ(nullptr, ShownWindowOf(help, "#32770")) << "WinHelp reports no error: " << DescribeWindowsOf(help);
   EXPECT_NE(std::string::npos, Text(text).find("Connecting with the Tessory Dialer"));
   EXPECT_TRUE(SaveScreenshot(ShotPath("help-contents.bmp"), window)) << LastError();
 
@@ -310,13 +301,7 @@ TEST_F(Icon, HelpFromTheMenuShowsTheHelpFileWithJumpsAndIndex) {
   ASSERT_NE(nullptr, indexButton) << "WinHelp's Index button";
   ASSERT_TRUE(Click(indexButton)) << LastError();
   HWND sheet = nullptr;
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        auto dialogs = TopWindowsOf(help, "", "#32770");
-        if (!dialogs.empty()) sheet = dialogs.front();
-        return sheet != nullptr;
-      },
-      kTimeout, "the index"));
+  ASSERT_TRUE(WaitFor([&] { return (sheet = ShownWindowOf(help, "#32770")) != nullptr; }, kTimeout, "the index"));
   HWND list = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (list = Descendant(sheet, "ListBox")) != nullptr; }, kTimeout, "the index list"));
   auto count = Send(list, LB_GETCOUNT);
@@ -327,13 +312,9 @@ TEST_F(Icon, HelpFromTheMenuShowsTheHelpFileWithJumpsAndIndex) {
   ASSERT_TRUE(chosen && *chosen >= 0) << "the entry \"service name\"";
   ASSERT_TRUE(ClickControl(sheet, IDOK)) << LastError();
   EXPECT_TRUE(WaitWindowGone(sheet)) << LastError();
-  EXPECT_TRUE(WaitFor([&] {
-    for (HWND w : TopWindowsOf(help, "Tessory Help")) {
-      HWND t = Descendant(w, "RichEdit");
-      if (t && Text(t).rfind("The PPPoE service name\r\n", 0) == 0) return true;
-    }
-    return false;
-  }, kTimeout, "the topic of the index entry"));
+  EXPECT_TRUE(WaitFor([&] { return Text(text).rfind("The PPPoE service name\r\n", 0) == 0; }, kTimeout,
+                      "the topic of the index entry"))
+      << Text(text).substr(0, 200);
 
   EXPECT_TRUE(WaitRunning(frame_)) << "the tray program goes on";
   KillAllNamed("winhlp32.exe");
