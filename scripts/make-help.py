@@ -72,7 +72,7 @@ def parse_source(text):
             cur.paras.append((para[0], " ".join(s.strip() for s in para[1])))
         para = None
 
-    for no, raw in enumerate(text.splitlines(), 1):
+    for no, raw in enumerate(text.replace("\t", "    ").splitlines(), 1):
         line = raw.rstrip()
         if line.startswith("#") and not line.startswith("###"):
             continue
@@ -157,6 +157,8 @@ def inline_items(text, by_name, font):
 
 
 def encode_text(s):
+    if any(ord(c) < 32 for c in s):
+        raise SourceError(f"control character in: {s!r}")
     try:
         return s.encode("cp1252")
     except UnicodeEncodeError as e:
@@ -486,6 +488,9 @@ def main(argv):
         made = int(os.environ.get("SOURCE_DATE_EPOCH") or os.stat(src).st_mtime)
         with open(src, encoding="utf-8") as f:
             hlp_bytes, cnt_bytes = build(f.read(), base(hlp), base(cnt), made)
+    except UnicodeDecodeError:
+        print(f"make-help: {src}: not UTF-8 text", file=sys.stderr)
+        return 1
     except (OSError, SourceError) as e:
         print(f"make-help: {src}: {e}", file=sys.stderr)
         return 1

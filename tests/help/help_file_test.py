@@ -17,8 +17,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 def make(root, text, out_dir):
     src = os.path.join(out_dir, "t.txt")
-    with open(src, "w", encoding="utf-8") as f:
-        f.write(text)
+    with open(src, "wb") as f:
+        f.write(text if isinstance(text, bytes) else text.encode("utf-8"))
     hlp = os.path.join(out_dir, "T.hlp")
     r = subprocess.run([sys.executable, os.path.join(root, "scripts", "make-help.py"), src, hlp],
                        capture_output=True, text=True)
@@ -65,7 +65,9 @@ def main(bin_dir, root):
                             ("@title X\n== a-b: A\n", "bad context name"),
                             ("@title X\n== a: A\nSome **bold.\n", "unbalanced"),
                             ("== a: A\ntext\n", "no @title"),
-                            ("@title X\n== a: A\n\u20ac and \u4e00\n", "outside Windows-1252")]:
+                            ("@title X\n== a: A\n\u20ac and \u4e00\n", "outside Windows-1252"),
+                            ("@title X\n== a: A\nnul \0 in text\n", "control character"),
+                            (b"@title X\n== a: A\n\xff\xfe\n", "not UTF-8")]:
             os.path.exists(os.path.join(tmp, "T.hlp")) and os.remove(os.path.join(tmp, "T.hlp"))
             code, err, hlp = make(root, text, tmp)
             expect(code == 1 and words in err and "Traceback" not in err, f"faulty source ({words}): {code} {err}")
