@@ -187,16 +187,17 @@ TEST_F(Icon, ShutdownWithADialogOpenRemovesTheIcon) {
 
 // ---- Help ------------------------------------------------------------------------------------
 
-// The top-level windows of process |pid|, shown or not.
+// The top-level windows of process |pid|, shown or not. (Plain CALLBACK functions: a lambda
+// does not convert to the stdcall WNDENUMPROC of the 32-bit build.)
+using PidWindows = std::pair<DWORD, std::vector<HWND>>;
+BOOL CALLBACK CollectWindowOf(HWND h, LPARAM lp) {
+  auto* c = reinterpret_cast<PidWindows*>(lp);
+  if (PidOf(h) == c->first) c->second.push_back(h);
+  return TRUE;
+}
 std::vector<HWND> WindowsOf(DWORD pid) {
-  std::pair<DWORD, std::vector<HWND>> ctx{pid, {}};
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lp);
-        if (PidOf(h) == c->first) c->second.push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
+  PidWindows ctx{pid, {}};
+  EnumWindows(CollectWindowOf, reinterpret_cast<LPARAM>(&ctx));
   return ctx.second;
 }
 HWND ShownWindowOf(DWORD pid, const std::string& cls) {
@@ -211,22 +212,21 @@ std::string DescribeWindowsOf(DWORD pid) {
 }
 
 // The first descendant of |parent| whose class starts with |cls| (and whose text is |text|).
+struct DescendantQuery {
+  const std::string* cls;
+  const std::string* text;
+  HWND found;
+};
+BOOL CALLBACK MatchDescendant(HWND h, LPARAM lp) {
+  auto* q = reinterpret_cast<DescendantQuery*>(lp);
+  if (ClassOf(h).rfind(*q->cls, 0) != 0 || (q->text && PlainText(Text(h)) != *q->text)) return TRUE;
+  q->found = h;
+  return FALSE;
+}
 HWND Descendant(HWND parent, const std::string& cls, const std::string* text = nullptr) {
-  struct Ctx {
-    const std::string* cls;
-    const std::string* text;
-    HWND found;
-  } ctx{&cls, text, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        if (ClassOf(h).rfind(*c->cls, 0) != 0 || (c->text && PlainText(Text(h)) != *c->text)) return TRUE;
-        c->found = h;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
-  return ctx.found;
+  DescendantQuery q{&cls, text, nullptr};
+  EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&q));
+  return q.found;
 }
 
 // Clicks the hot spot showing |label| in WinHelp's topic window (a rich edit control): the
