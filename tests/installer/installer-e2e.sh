@@ -136,6 +136,11 @@ for v in "${versions[@]}"; do
   check "$v: the installed files" "Corvane.exe TzDialer.exe TzOSControl.dll TzSetupUtils.dll Uninstall.exe connect.wav signin_zn.bmp" \
     "$(echo "$listing" | tr ' ' '\n' | grep -v -i '^ZnSetup\.' | paste -sd' ')"
   check "$v: no RAS simulator" absent "$(present "$udir/rasapi32.dll")"
+  # The help files go in when the shipping build made them (beside the installer, in bin/).
+  if [ -f "$(dirname "$setup")/bin/ZnSetup.hlp" ]; then
+    check "$v: the help files beside the tray program" "present present" \
+      "$(present "$udir/ZnSetup.hlp") $(present "$udir/ZnSetup.cnt")"
+  fi
   check "$v: ShowSysTrayIcon" Yes "$(regval "$TRAY" ShowSysTrayIcon)"
   check "$v: BuildInfo" 2.0 "$(regval "$APP" BuildInfo)"
   check "$v: SoundFile names the installed sound" "$dir\\connect.wav" "$(regval "$APP" SoundFile)"
