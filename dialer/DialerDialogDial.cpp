@@ -45,7 +45,13 @@ DialerDialog* WithdrawDialerDialog() { return DialerGate().Close(); }
 void WINAPI RasDialNotifier(HRASCONN conn, UINT message, RASCONNSTATE state, DWORD error, DWORD extendedError) {
   DialerDialog* dialog = DialerGate().Enter();
   if (dialog == nullptr) return;  // start-up not done, or the dialer is ending
-  dialog->OnRasDialEvent(conn, message, state, error, extendedError);
+  // RAS's thread must not see an exception; the gate is left in any case, or the dialog
+  // could never close.
+  try {
+    dialog->OnRasDialEvent(conn, message, state, error, extendedError);
+  } catch (...) {
+    AfxReportCurrentException();
+  }
   DialerGate().Leave();
 }
 
