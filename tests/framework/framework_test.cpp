@@ -88,6 +88,15 @@ TEST(FwStrings, TrimAndBuffers) {
   EXPECT_EQ("a", fw::FromBuffer(early, sizeof(early)));
   EXPECT_EQ("no more than 100 chars, 100", fw::FormatPercent1("no more than %1 chars, %1", "100"));
   EXPECT_EQ("Please enter no more than %1 characters.", fw::LoadStr(AFX_IDP_PARSE_STRING_SIZE));
+  // Wiping covers the whole buffer: what a longer earlier text left past the end goes too.
+  std::string secret(40, 's');
+  secret = "ab";
+  const char* buffer = secret.data();
+  const size_t bytes = secret.capacity();
+  fw::WipeString(secret);
+  EXPECT_TRUE(secret.empty());
+  ASSERT_EQ(buffer, secret.data());
+  EXPECT_EQ(std::string(bytes, '\0'), std::string(buffer, bytes));
 }
 
 TEST(Dialog, CreateReachesTheDialogAndInitWritesMembers) {
