@@ -395,8 +395,9 @@ std::optional<Screen> Grab(const std::string& tag) {
   return s;
 }
 
-// A one-colour picture file of |w| x |h| in |bpp| bits per pixel.
-bool WritePicture(const std::string& path, int w, int h, int bpp, COLORREF colour) {
+// A picture file of |w| x |h| in |bpp| bits per pixel: its upper half |top|, its lower half
+// |bottom|, stored bottom-up or (|topDown|, negative height) top-down.
+bool WritePicture(const std::string& path, int w, int h, int bpp, COLORREF top, COLORREF bottom, bool topDown = false) {
   const int entries = bpp == 8 ? 256 : 0;
   const int stride = ((w * bpp + 31) / 32) * 4;
   const DWORD off = 54 + 4 * entries, size = off + stride * h;
@@ -408,15 +409,18 @@ bool WritePicture(const std::string& path, int w, int h, int bpp, COLORREF colou
   BITMAPINFOHEADER bih{};
   bih.biSize = 40;
   bih.biWidth = w;
-  bih.biHeight = h;
+  bih.biHeight = topDown ? -h : h;
   bih.biPlanes = 1;
   bih.biBitCount = static_cast<WORD>(bpp);
   std::memcpy(&f[14], &bih, 40);
-  for (int y = 0; y < h; ++y) {
+  for (int y = 0; y < h; ++y) {  // y: the row as seen, 0 at the top
+    const bool upper = y < h / 2;
+    const COLORREF colour = upper ? top : bottom;
+    const int stored = topDown ? y : h - 1 - y;
     for (int x = 0; x < w; ++x) {
-      BYTE* p = &f[off + stride * y + x * (bpp / 8)];
+      BYTE* p = &f[off + stride * stored + x * (bpp / 8)];
       if (bpp == 8) {
-        *p = 7;  // entry 7 of the table
+        *p = upper ? 7 : 8;  // entries 7 and 8 of the table
       } else {
         p[0] = GetBValue(colour);
         p[1] = GetGValue(colour);
@@ -425,9 +429,12 @@ bool WritePicture(const std::string& path, int w, int h, int bpp, COLORREF colou
     }
   }
   if (bpp == 8) {
-    f[54 + 4 * 7] = GetBValue(colour);
-    f[54 + 4 * 7 + 1] = GetGValue(colour);
-    f[54 + 4 * 7 + 2] = GetRValue(colour);
+    for (int i : {7, 8}) {
+      const COLORREF c = i == 7 ? top : bottom;
+      f[54 + 4 * i] = GetBValue(c);
+      f[54 + 4 * i + 1] = GetGValue(c);
+      f[54 + 4 * i + 2] = GetRValue(c);
+    }
   }
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -442,14 +449,18 @@ TEST_F(DialerDial, ThePictureFillsTheFrameLessTwoPixelsOnEachSide) {
   struct Case {
     const char* what;
     int bpp;
-    COLORREF colour;
+    COLORREF colour;  // the upper half
+    COLORREF bottom;  // the lower half
+    bool topDown;
     bool damaged;
   };
-  for (const Case& c : {Case{"8-bit", 8, magenta, false}, Case{"24-bit", 24, teal, false},
-                        Case{"damaged", 8, magenta, true}}) {
+  for (const Case& c : {Case{"8-bit", 8, magenta, magenta, false, false}, Case{"24-bit", 24, teal, teal, false, false},
+                        Case{"top-down 24-bit", 24, teal, magenta, true, false},
+                        Case{"top-down 8-bit", 8, magenta, teal, true, false},
+                        Case{"damaged", 8, magenta, magenta, false, true}}) {
     SCOPED_TRACE(c.what);
     const std::string dir = MakeFolder(std::string("pic-") + c.what);
-    ASSERT_TRUE(WritePicture(dir + "\\signin_zn.bmp", 37, 11, c.bpp, c.colour));
+    ASSERT_TRUE(WritePicture(dir + "\\signin_zn.bmp", 37, 12, c.bpp, c.colour, c.bottom, c.topDown));
     if (c.damaged) {  // a bit count the loader refuses
       HANDLE f = CreateFileA((dir + "\\signin_zn.bmp").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
       SetFilePointer(f, 28, nullptr, FILE_BEGIN);
@@ -472,12 +483,18 @@ TEST_F(DialerDial, ThePictureFillsTheFrameLessTwoPixelsOnEachSide) {
     if (c.damaged) {
       EXPECT_NE(c.colour, shot->At((l + r) / 2, (t + b) / 2)) << "no picture";
     } else {
-      for (POINT p : {POINT{l, t}, POINT{r, t}, POINT{l, b}, POINT{r, b}, POINT{(l + r) / 2, (t + b) / 2}}) {
-        EXPECT_EQ(c.colour, shot->At(p.x, p.y)) << "inside at " << p.x << "," << p.y;
+      // Upright: the upper half of the picture at the top of the frame.
+      for (POINT p : {POINT{l, t}, POINT{r, t}, POINT{(l + r) / 2, t + (b - t) / 4}}) {
+        EXPECT_EQ(c.colour, shot->At(p.x, p.y)) << "upper half at " << p.x << "," << p.y;
       }
-      for (POINT p : {POINT{l - 1, (t + b) / 2}, POINT{r + 1, (t + b) / 2}, POINT{(l + r) / 2, t - 1},
-                      POINT{(l + r) / 2, b + 1}}) {
+      for (POINT p : {POINT{l, b}, POINT{r, b}, POINT{(l + r) / 2, b - (b - t) / 4}}) {
+        EXPECT_EQ(c.bottom, shot->At(p.x, p.y)) << "lower half at " << p.x << "," << p.y;
+      }
+      for (POINT p : {POINT{l - 1, t + 1}, POINT{r + 1, t + 1}, POINT{(l + r) / 2, t - 1}}) {
         EXPECT_NE(c.colour, shot->At(p.x, p.y)) << "outside at " << p.x << "," << p.y;
+      }
+      for (POINT p : {POINT{l - 1, b - 1}, POINT{r + 1, b - 1}, POINT{(l + r) / 2, b + 1}}) {
+        EXPECT_NE(c.bottom, shot->At(p.x, p.y)) << "outside at " << p.x << "," << p.y;
       }
     }
     ASSERT_TRUE(ClickControl(run.dialog, IDCANCEL));
