@@ -178,7 +178,11 @@ void DialerDialog::OnConnectClicked() {
 }
 
 void DialerDialog::OnCancelClicked() {
-  HRASCONN conn = TakeRasConn();
+  bool connected = false;
+  HRASCONN conn = TakeRasConnForCancel(connected);
+  // Connected: the dialog ends by itself once the connection sound has played, and the line
+  // stays up as with any connection.
+  if (connected) return;
   if (conn != nullptr) {
     RasHangUpA(conn);
     EnableInputs(TRUE);

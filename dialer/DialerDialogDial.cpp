@@ -74,6 +74,22 @@ bool DialerDialog::IsCurrentRasConn(HRASCONN conn) {
   return conn != nullptr && m_hRasConn == conn;
 }
 
+bool DialerDialog::MarkConnectedIf(HRASCONN conn) {
+  Locked lock;
+  if (conn == nullptr || m_hRasConn != conn) return false;
+  m_bConnected = true;
+  return true;
+}
+
+HRASCONN DialerDialog::TakeRasConnForCancel(bool& connected) {
+  Locked lock;
+  connected = m_bConnected;
+  if (connected) return nullptr;
+  HRASCONN conn = m_hRasConn;
+  m_hRasConn = nullptr;
+  return conn;
+}
+
 void DialerDialog::SetStatus(const std::string& text) {
   Locked lock;
   m_strStatus = text;
@@ -144,6 +160,10 @@ void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD
     return;
   }
 
+  // Up is final: from here Cancel cannot hang the line up, so "Connected." stays true, and
+  // the dialer ends once the sound has played whatever was pressed meanwhile. A Cancel that
+  // came first has taken the handle: then this notification is stale.
+  if (state == RASCS_Connected && !MarkConnectedIf(conn)) return;
   SetStateText(state);
   ShowStatus(true);
   if (state != RASCS_Connected) return;
@@ -151,8 +171,7 @@ void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD
   SaveDialParams();
   LaunchRasMonitor();
   PlayConnectSound();
-  // A Cancel during the sound has hung the connection up: then the dialog stays open.
-  if (IsCurrentRasConn(conn)) PostMessage(WM_DIALER_CONNECTED, 0, 0);
+  PostMessage(WM_DIALER_CONNECTED, 0, 0);
 }
 
 void DialerDialog::LaunchRasMonitor() {

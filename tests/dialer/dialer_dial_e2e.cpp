@@ -6,6 +6,7 @@
 #include <mmsystem.h>
 
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -239,6 +240,59 @@ TEST_F(DialerDial, ConnectSoundPlaysOrBeepsWhenItCannotBePlayed) {
       EXPECT_EQ(c.beep ? 1 : 0, bells.Count());
     }
   }
+}
+
+// Cancel while the connection sound plays: the link is up and stays up, the status line's
+// "Connected." stays true, and the dialer ends once the sound is over. Machines without an
+// audio device (CI) cannot play a sound at all; there the sound stand-in, a winmm.dll whose
+// sndPlaySoundA lasts as long as the file, plays it. Wine loads it only from the program's
+// own folder and with the override, so the dialer runs from a folder of its own.
+TEST_F(DialerDial, CancelWhileTheConnectionSoundPlaysLeavesTheLineUpAndTheDialerEnds) {
+  const std::string dir = MakeFolder("soundsim");
+  const std::pair<std::string, std::string> files[] = {
+      {"TzDialer.exe", "TzDialer.exe"}, {"rasapi32.dll", "rasapi32.dll"}, {"soundsim\\winmm.dll", "winmm.dll"}};
+  for (const auto& [from, to] : files) {
+    ASSERT_TRUE(CopyFileA(BinPath(from).c_str(), (dir + "\\" + to).c_str(), FALSE)) << from;
+  }
+  const std::string wav = dir + "\\connected.wav", log = "C:\\soundsim.log";
+  ASSERT_TRUE(WriteSilence(wav, 3000));
+  ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kMachineKey, "SoundFile", wav));
+  DeleteFileA(log.c_str());
+  auto logged = [&](const std::string& what) {
+    std::ifstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind(what + "|", 0) == 0) return true;
+    }
+    return false;
+  };
+  // Wine's override for this program only (a winmm.dll missing beside it falls back to Wine's).
+  const std::string overrides = "Software\\Wine\\AppDefaults\\TzDialer.exe\\DllOverrides";
+  ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, overrides, "winmm", "native,builtin"));
+  struct Undo {
+    std::string key;
+    ~Undo() { DeleteRegValue(HKEY_CURRENT_USER, key, "winmm"); }
+  } undo{overrides};
+  DialerOptions o;
+  o.program = dir + "\\TzDialer.exe";
+  o.env = {{"SOUNDSIM_LOG", log}};
+  DialerRun run = Ready("demo", "tessory", o);
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
+  ASSERT_TRUE(WaitFor([&] { return logged("start"); }, kTimeout, "the connection sound")) << LastError();
+  ASSERT_EQ("Connected.", ControlText(run.dialog, kStatus));
+  ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDCANCEL))) << LastError();
+  EXPECT_FALSE(logged("end")) << "Cancel came after the sound: the test proves nothing";
+  EXPECT_EQ("Connected.", ControlText(run.dialog, kStatus));
+  EXPECT_TRUE(InputsDisabled(run.dialog)) << "the dialer is ending, not back to idle";
+  auto code = run.process.WaitExit(20000);
+  ASSERT_TRUE(code.has_value()) << "the dialer stayed open; status: " << ControlText(run.dialog, kStatus);
+  EXPECT_EQ(0u, *code);
+  EXPECT_TRUE(logged("end"));
+  EXPECT_TRUE(CallsOf("RasHangUpA").empty()) << Join(CallLog());
+  bool up = false;
+  for (auto& [name, values] : Connections()) up = up || (values["Entry"] == kEntry && values["User"] == "demo");
+  EXPECT_TRUE(up) << ReadStateFile("connections.ini");
 }
 
 // --- errors
