@@ -159,8 +159,8 @@ TEST_P(RasMonitor, StartsOnWindowsNtOnly) {
     ASSERT_TRUE(WaitFor([] { return !Marks().empty(); }, 5000, "RASMON.EXE")) << LastError();
     EXPECT_EQ(0u, Marks()[0].rfind("RASMON.EXE|", 0)) << Marks()[0];
   } else {
-    Sleep(1000);
-    EXPECT_TRUE(Marks().empty()) << Marks()[0];
+    // Started before the dialog closes, had it been: watched for a while after the end.
+    EXPECT_TRUE(StaysFalse([] { return !Marks().empty(); }, "RASMON.EXE started")) << LastError();
   }
 }
 
@@ -236,8 +236,10 @@ TEST_F(DialerDial, ConnectSoundPlaysOrBeepsWhenItCannotBePlayed) {
       EXPECT_GE(shownFor, 700u);
     }
     if (bells.Available()) {
-      Sleep(500);
-      EXPECT_EQ(c.beep ? 1 : 0, bells.Count());
+      if (c.beep) {
+        EXPECT_TRUE(WaitFor([&] { return bells.Count() >= 1; }, kTimeout, "the beep")) << LastError();
+      }
+      EXPECT_TRUE(StaysFalse([&] { return bells.Count() > (c.beep ? 1 : 0); }, "a beep too many")) << LastError();
     }
   }
 }
@@ -371,9 +373,14 @@ TEST_F(DialerDial, CancelWhileDiallingHangsUpAndASecondCancelEnds) {
   EXPECT_TRUE(WaitFor([] { return HangUpsWith("0") == 1; }, kTimeout, "the hang-up")) << Join(CallLog());
   // Late notifications of the hung-up attempt change nothing.
   EXPECT_TRUE(WaitFor([] { return CallsOf("notify").size() >= 5; }, kTimeout, "late notifications")) << Join(CallLog());
-  Sleep(300);
-  EXPECT_EQ("Communication port successfully opened.", ControlText(run.dialog, kStatus));
-  EXPECT_TRUE(InputsEnabled(run.dialog));
+  // Each is logged just before the dialer gets it: watched from the last one on.
+  EXPECT_TRUE(StaysFalse(
+      [&] {
+        return ControlText(run.dialog, kStatus) != "Communication port successfully opened." ||
+               !InputsEnabled(run.dialog);
+      },
+      "a late notification changed the dialog"))
+      << LastError();
   EXPECT_TRUE(run.process.Running());
   ASSERT_TRUE(ClickControl(run.dialog, IDCANCEL));
   auto code = run.process.WaitExit();
@@ -528,12 +535,21 @@ TEST_F(DialerDial, ThePictureFillsTheFrameLessTwoPixelsOnEachSide) {
     DialerRun run = StartDialer(o);
     ASSERT_TRUE(run.dialog) << LastError();
     ASSERT_TRUE(WaitStartupDone(run.dialog));
-    Send(run.dialog, WM_NULL);
-    Sleep(300);
     RECT frame = WindowRect(GetDlgItem(run.dialog, kPictureFrame));
-    auto shot = Grab(c.what);
-    ASSERT_TRUE(shot) << LastError();
     const int l = frame.left + 2, t = frame.top + 2, r = frame.right - 3, b = frame.bottom - 3;
+    // The first paint comes some time after the dialog shows: wait for the picture (or, for
+    // the damaged file, for the bound of a paint that must not bring one).
+    std::optional<Screen> shot;
+    auto pictureShown = [&] {
+      shot = Grab(c.what);
+      return shot && shot->At((l + r) / 2, t + 1) == c.colour;
+    };
+    if (c.damaged) {
+      EXPECT_TRUE(StaysFalse(pictureShown, "a picture from a damaged file")) << LastError();
+    } else {
+      EXPECT_TRUE(WaitFor(pictureShown, kTimeout, "the picture on screen")) << LastError();
+    }
+    ASSERT_TRUE(shot) << LastError();
     if (c.damaged) {
       EXPECT_NE(c.colour, shot->At((l + r) / 2, (t + b) / 2)) << "no picture";
     } else {

@@ -444,7 +444,10 @@ TEST_F(DialerSetup, HelpDoesNothing) {
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(SendKeyInput(GetDlgItem(run.dialog, kUserName), VK_F1)) << LastError();
   ASSERT_TRUE(PostCommand(run.dialog, 57670)) << LastError();  // the standard help command
-  Sleep(1500);
+  EXPECT_TRUE(StaysFalse(
+      [&] { return VisibleTopWindows(run.process.Pid()).size() != 1 || !ProcessesNamed("winhlp32.exe").empty(); },
+      "a window or the help program after F1 and the help command"))
+      << LastError();
   auto windows = VisibleTopWindows(run.process.Pid());
   ASSERT_EQ(1u, windows.size()) << "only the main dialog";
   EXPECT_EQ(run.dialog, windows[0]);

@@ -83,13 +83,20 @@ TEST_F(Frame, UrlToLaunchDeletedThenOpenedOnce) {
   ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch", "  " + address + " "));
   ASSERT_TRUE(WaitFileLine(UrlLogPath(), address)) << LastError();
   EXPECT_FALSE(GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch").has_value()) << "deleted when taken";
-  Sleep(1500);  // five more ticks
+  // Five more ticks of 300 ms.
+  EXPECT_TRUE(StaysFalse([] { return UrlLog().size() > 1; }, "the address opened again")) << LastError();
   EXPECT_EQ(std::vector<std::string>{address}, UrlLog()) << "opened exactly once";
 
   // Empty and blank values stay and open nothing.
   for (const char* value : {"", "   \t "}) {
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch", value));
-    Sleep(1500);
+    EXPECT_TRUE(StaysFalse(
+        [&] {
+          return GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch") != std::optional<std::string>(value) ||
+                 UrlLog().size() != 1;
+        },
+        "a blank value taken or opened"))
+        << LastError();
     EXPECT_EQ(std::optional<std::string>(value), GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch"));
     EXPECT_EQ(std::vector<std::string>{address}, UrlLog());
   }
@@ -262,7 +269,7 @@ TEST_F(Frame, ServiceNameOneDialogAtATime) {
   HWND menu = OpenTrayMenu();
   ASSERT_NE(nullptr, menu) << LastError();
   ASSERT_TRUE(ChoosePopupItem(menu, ID_SERVICE_NAME)) << LastError();
-  Sleep(700);
+  EXPECT_TRUE(StaysFalse([&] { return CountDialogs("Tessory - Service Name") != 1; }, "a second dialog")) << LastError();
   EXPECT_EQ(1u, CountDialogs("Tessory - Service Name"));
   EXPECT_TRUE(IsWindow(dlg));
   EXPECT_EQ(dlg, GetForegroundWindow()) << "brought to the front";
@@ -336,7 +343,7 @@ TEST_F(Frame, AboutOneDialogAtATime) {
   EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid())) << "no menu on a double click";
   Post(frame_, WM_TRAY_NOTIFY, kTrayId, WM_LBUTTONDBLCLK);
   PostCommand(frame_, ID_APP_ABOUT);
-  Sleep(700);
+  EXPECT_TRUE(StaysFalse([&] { return CountDialogs("About Tessory") != 1; }, "a second About")) << LastError();
   EXPECT_EQ(1u, CountDialogs("About Tessory"));
   EXPECT_EQ(dlg, GetForegroundWindow()) << "brought to the front";
   ClickControl(dlg, IDOK);
@@ -357,9 +364,10 @@ TEST_F(Frame, OtherNotificationsAreIgnored) {
     EXPECT_EQ(std::optional<LRESULT>(0), Send(frame_, WM_TRAY_NOTIFY, c.id, c.mouse, 3000))
         << "id " << c.id << " mouse " << std::hex << c.mouse;
   }
-  Sleep(300);
-  EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid()));
-  EXPECT_EQ(0u, CountDialogs("About Tessory"));
+  // The notifications were sent, so handled; what they must not open is watched for a while.
+  EXPECT_TRUE(StaysFalse([&] { return FindPopupMenu(proc_.Pid()) != nullptr || CountDialogs("About Tessory") != 0; },
+                         "a menu or About from an ignored notification"))
+      << LastError();
 
   HWND menu = OpenTrayMenu();
   ASSERT_NE(nullptr, menu) << LastError();
