@@ -191,13 +191,21 @@ void Draw(const PictureFile& pic, PictureCounts& n) {
   HBITMAP dib = CreateDIBSection(dc, &target, DIB_RGB_COLORS, &pixels, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, dib);
   const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
-  StretchDIBits(dc, 0, 0, 16, 16, 0, 0, h->biWidth, pic.Rows(), bits.data(), reinterpret_cast<const BITMAPINFO*>(info.data()),
-                DIB_RGB_COLORS, SRCCOPY);
+  // GDI answers 0 when it cannot draw the picture, and also (under Wine) when reading the
+  // caller's pixels faults on the guard page; on Windows such a read ends the program.
+  const int lines = StretchDIBits(dc, 0, 0, 16, 16, 0, 0, h->biWidth, pic.Rows(), bits.data(),
+                                  reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
   GdiFlush();
   SelectObject(dc, old);
   DeleteObject(dib);
   DeleteDC(dc);
   ++n.drawn;
+  if (lines == 0) {
+    std::printf("BROKEN: an accepted %ldx%ld picture (%u bpp, compression %lu) was not drawn\n",
+                static_cast<long>(h->biWidth), static_cast<long>(h->biHeight), h->biBitCount,
+                static_cast<unsigned long>(h->biCompression));
+    ++n.broken;
+  }
 }
 
 PictureCounts FuzzPictures(long count, std::mt19937& rng, const std::vector<Bytes>& extra) {
