@@ -142,6 +142,22 @@ TEST_F(DialerDial, WithoutSavePasswordTheUserIsStoredAndTheStoredPasswordForgott
   EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kProfileKey, "SavePassword").value_or(99));
 }
 
+TEST_F(DialerDial, CredentialsThatRasCannotStoreAreNotReported) {
+  WriteConfig(StandardConfig("[FailCalls]\nRasSetEntryDialParamsA=610\n"));
+  DialerRun run = Ready();
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, kSavePassword))) << LastError();
+  ConnectAndEnd(run);
+  // The flag is written first; RAS's refusal is not shown (the dialer ended without a box,
+  // ConnectAndEnd checked) and the line is up.
+  EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kProfileKey, "SavePassword").value_or(99));
+  auto set = CallsOf("RasSetEntryDialParamsA");
+  ASSERT_EQ(1u, set.size()) << Join(CallLog());
+  EXPECT_EQ("610", Field(set[0], "rc"));
+  EXPECT_TRUE(DialParams().empty());
+  EXPECT_TRUE(CallsOf("RasHangUpA").empty());
+}
+
 struct Platform {
   const char* version;
   bool rasmon;

@@ -31,6 +31,7 @@ class Frame : public ::testing::Test {
   void SetUp() override {
     ResetMachine();
     DeleteFileA(UrlLogPath().c_str());
+    DeleteFileA((UrlLogPath() + ".cwd").c_str());
     RegisterUrlRecorder();
   }
   void TearDown() override {
@@ -41,11 +42,12 @@ class Frame : public ::testing::Test {
     DeleteFileA(UrlLogPath().c_str());
   }
 
-  void Start(const std::string& version = "winxp", bool icon = true, bool heapCheck = false) {
+  void Start(const std::string& version = "winxp", bool icon = true, bool heapCheck = false,
+             const std::string& workDir = "") {
     InstallAdapter(version == "win98");
     if (icon) SetRegString(HKEY_LOCAL_MACHINE, kTrayKey, "ShowSysTrayIcon", "Yes");
     if (version == "nt40") SetRegString(HKEY_LOCAL_MACHINE, kAppKey, "IPMTUNTFlag", "true");
-    proc_ = StartCorvane(version, "", heapCheck);
+    proc_ = StartCorvane(version, "", heapCheck, workDir);
     ASSERT_TRUE(proc_) << LastError();
     frame_ = WaitFrame(proc_.Pid());
     ASSERT_NE(nullptr, frame_) << LastError();
@@ -134,7 +136,10 @@ TEST_F(Frame, PollPeriodFromUrlTimerPeriod) {
 }
 
 TEST_F(Frame, WebPageCommandsOpenTheirAddresses) {
-  Start();
+  // Started from another folder: the program makes its own folder the working folder, which
+  // the browser it starts inherits.
+  CreateDirectoryA("C:\\elsewhere", nullptr);
+  Start("winxp", true, false, "C:\\elsewhere");
   PostCommand(frame_, 32782);
   ASSERT_TRUE(WaitFileLine(UrlLogPath(), "https://www.velmora.example/")) << LastError();
   PostCommand(frame_, 32780);
@@ -144,6 +149,11 @@ TEST_F(Frame, WebPageCommandsOpenTheirAddresses) {
   EXPECT_EQ((std::vector<std::string>{"https://www.velmora.example/", "https://www.velmora.example/tessory/news/",
                                       "https://www.velmora.example/tessory/"}),
             UrlLog());
+  for (const std::string& dir : LogLines(UrlLogPath() + ".cwd")) {
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir + "\\Corvane.exe").c_str()))
+        << "working folder " << dir << " is not the program's";
+  }
+  EXPECT_EQ(3u, LogLines(UrlLogPath() + ".cwd").size());
   // Help asks WinHelp for the help file; under Wine that starts winhlp32.
   PostCommand(frame_, ID_TRAY_HELP);
   EXPECT_TRUE(WaitFor([] { return !ProcessesNamed("winhlp32.exe").empty(); }, 8000, "winhlp32 to start"));
