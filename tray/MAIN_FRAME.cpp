@@ -60,6 +60,7 @@ LRESULT MAIN_FRAME::OnCreate(WPARAM wParam, LPARAM lParam) {
   if (show == "Yes") {
     m_trayIcon.Init(ID_TRAY_ICON);
     m_trayIcon.SetCallbackWindow(this, WM_TRAY_NOTIFY);
+    m_trayIcon.SetPlatformSource(&theApp.m_nPlatform);
     m_trayIcon.ShowResourceIcon(IDI_TRAY);
   }
 
