@@ -55,6 +55,12 @@ namespace seam {
 
 void FailNextAllocation() { t_failNext = true; }
 
+bool TakePendingFailure() {
+  const bool pending = t_failNext;
+  t_failNext = false;
+  return pending;
+}
+
 void BoxWatcher::Start() { thread = CreateThread(nullptr, 0, &Watch, this, 0, nullptr); }
 
 void BoxWatcher::Join() {

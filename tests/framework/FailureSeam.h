@@ -10,6 +10,8 @@ namespace seam {
 // The next allocation of the calling thread throws std::bad_alloc (the program's global
 // operator new is replaced in FailureSeam.cpp).
 void FailNextAllocation();
+// True while the failure asked for has not happened yet; clears the request.
+bool TakePendingFailure();
 
 // Finds a message box of this process by caption, records its text and closes it; runs on
 // a thread of its own because the box is modal on the window's thread.

@@ -1,14 +1,16 @@
-// The notification-area icon class on its own, against a shell of the test's: a refused add
-// or change leaves no icon counted as shown and the next show adds it afresh; removing when
-// nothing is shown makes no shell call; a platform without a menu (or none known yet) gets
-// no menu.
+// Classes of the tray program on their own. The notification-area icon, against a shell of
+// the test's: a refused add or change leaves no icon counted as shown and the next show adds
+// it afresh; removing when nothing is shown makes no shell call; a platform without a menu
+// (or none known yet) gets no menu. The service-name dialog running out of memory.
 #include <windows.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "FailureSeam.h"
 #include "Framework.h"
+#include "SERVICE_NAME_DIALOG.h"
 #include "StartupRules.h"
 #include "SYSTEM_TRAY_ICON.h"
 #include "res/resource.h"
@@ -33,6 +35,7 @@ BOOL WINAPI FakeShell(DWORD operation, PNOTIFYICONDATAA data) {
 struct Icon : ::testing::Test {
   void SetUp() override {
     g_app.m_hInstance = GetModuleHandleA(nullptr);
+    g_app.m_strAppName = fw::LoadStr(AFX_IDS_APP_TITLE);
     g_calls.clear();
     g_refuse = false;
   }
@@ -91,6 +94,36 @@ TEST_F(Icon, NoMenuWithoutAPlatformThatHasOne) {
   EXPECT_EQ(0, icon.HandleNotification(ID_TRAY_ICON, WM_RBUTTONUP));
   wnd.m_hWnd = nullptr;
   DestroyWindow(owner);
+}
+
+// Out of memory while the dialog runs: the framework's report, and the dialog ends (the
+// frame then deletes it and lets the next command open a new one, which works).
+TEST_F(Icon, ServiceNameDialogOutOfMemoryIsReportedAndEndsIt) {
+  seam::BoxWatcher report;
+  report.caption = "Velmora Tessory";
+  report.Start();
+  // With the settings key present, reading the name allocates its buffer.
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora\\Corvane\\PoE", 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  RegCloseKey(key);
+  {
+    SERVICE_NAME_DIALOG dlg(nullptr);
+    seam::FailNextAllocation();  // the first allocation of the dialog's handlers
+    EXPECT_EQ(-1, dlg.DoModal());
+    ASSERT_FALSE(seam::TakePendingFailure()) << "no allocation failed: the test proves nothing";
+  }
+  report.Join();
+  EXPECT_EQ(1, report.seen);
+  EXPECT_EQ("Out of memory.", report.text);
+
+  seam::BoxWatcher closer;  // presses OK in the next dialog
+  closer.caption = "Tessory - Service Name";
+  closer.Start();
+  SERVICE_NAME_DIALOG again(nullptr);
+  EXPECT_EQ(IDOK, again.DoModal());
+  closer.Join();
+  EXPECT_EQ(1, closer.seen);
 }
 
 }  // namespace
