@@ -177,7 +177,9 @@ TEST_F(Startup, NtNeverCallsTheComponentsController) {
     PostCommand(frame, ID_CLOSE_APP);
     ASSERT_TRUE(p.WaitExit().has_value()) << version;
     EXPECT_EQ(std::vector<std::string>{}, OsLog()) << version << ": " << Joined(OsLog());
-    EXPECT_TRUE(Contains(SetupOrdinals(), "5")) << version << ": the adapter was checked";
+    if (std::string(version) != "win31") {
+      EXPECT_TRUE(Contains(SetupOrdinals(), "5")) << version << ": the adapter was checked; " << Joined(SetupLog());
+    }
     EXPECT_FALSE(Contains(SetupOrdinals(), "34")) << version << ": no adjustment";
   }
 }
