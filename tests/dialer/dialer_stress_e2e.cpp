@@ -108,10 +108,12 @@ TEST_F(DialerStress, CancelRacesStatesErrorsAndDrops) {
       ++restarts;
       ASSERT_TRUE(WaitIdleOrGone(run) && run.process.Running()) << LastError();
     }
-    ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError() << " (seed " << seed << ")";
+    // Both clicks are handled before they return: a click still queued from one round would
+    // otherwise land in the next one. The race under test is Cancel against RAS's thread.
+    ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDOK))) << LastError() << " (seed " << seed << ")";
     ++dials;
     Sleep(rng() % 30);  // the race itself: Cancel at a random moment of the walk
-    Click(GetDlgItem(run.dialog, IDCANCEL));  // refused when the dialog has already gone
+    ClickAndWait(GetDlgItem(run.dialog, IDCANCEL));  // refused when the dialog has already gone
     // Answering a sent message proves the dialog's thread is not stuck (unless the Cancel
     // came after an error and closed the dialog).
     if (IsWindow(run.dialog)) {
@@ -121,8 +123,8 @@ TEST_F(DialerStress, CancelRacesStatesErrorsAndDrops) {
   }
   if (run.process.Running()) {
     WaitFor([&] { return IsEnabled(GetDlgItem(run.dialog, kUserName)); }, kTimeout, "idle");
-    Click(GetDlgItem(run.dialog, IDCANCEL));
-    Click(GetDlgItem(run.dialog, IDCANCEL));
+    ClickAndWait(GetDlgItem(run.dialog, IDCANCEL));
+    ClickAndWait(GetDlgItem(run.dialog, IDCANCEL));
   }
   ExpectCleanExit(run);
   // Every press of an enabled Connect dialled once, and every attempt ended exactly one way:
