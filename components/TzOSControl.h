@@ -16,7 +16,11 @@
 extern "C" {
 #endif
 
+/* A test build of the library may define it as the other convention, to prove that the
+   tray program copes with either. */
+#ifndef TZOSAPI
 #define TZOSAPI __cdecl
+#endif
 
 /* Prepares the library; must succeed before TzOSLoadAll. Calling it again is harmless. */
 BOOL TZOSAPI TzOSInitialize(void);

@@ -21,7 +21,11 @@
 extern "C" {
 #endif
 
+/* A test build of the library may define it as the other convention, to prove that the
+   tray program copes with either. */
+#ifndef TZSUAPI
 #define TZSUAPI WINAPI
+#endif
 
 typedef DWORD TZSU_HANDLE;
 typedef DWORD TZSU_STATUS;

@@ -7,6 +7,7 @@
 #include "CORVANE_VIEW.h"
 #include "MAIN_FRAME.h"
 #include "SettingsStore.h"
+#include "ComponentCall.h"
 #include "SetupUtilsTable.h"
 #include "SystemRestart.h"
 #include "TzOSControl.h"
@@ -88,7 +89,7 @@ BOOL CORVANE::InitInstance() {
 
   // 9. Windows NT 4 needs a one-time network adjustment and a restart before anything else.
   if (m_nPlatform == kPlatformNT4 && !IsMtuAdjusted()) {
-    SetupUtilsTable::System().pfnAdjustNetworkSettings(kNt4Mtu);
+    ComponentCall(SetupUtilsTable::System().pfnAdjustNetworkSettings, kNt4Mtu);
     AfxMessageBox(IDS_RESTART_PROMPT, MB_OK | MB_ICONEXCLAMATION);
     RestartSystem();
     return FALSE;
@@ -169,8 +170,8 @@ void CORVANE::RestartSystem() {
 
 bool CORVANE::LoadComponents() {
   if (m_nPlatform != kPlatformWin9x || m_bComponentsLoaded) return true;
-  bool loaded = TzOSInitialize() != FALSE;
-  if (loaded) loaded = TzOSLoadAll(kProgramName) != FALSE;
+  bool loaded = ComponentCall(TzOSInitialize) != FALSE;
+  if (loaded) loaded = ComponentCall(TzOSLoadAll, kProgramName) != FALSE;
   if (!loaded) {
     AfxMessageBox(IDS_TZOS_LOAD_FAILED, MB_OK | MB_ICONEXCLAMATION);
     return false;
@@ -181,8 +182,8 @@ bool CORVANE::LoadComponents() {
 
 void CORVANE::UnloadComponents() {
   if (m_nPlatform != kPlatformWin9x || m_bComponentsLoaded != 1) return;
-  TzOSUnloadAll(kProgramName);
-  TzOSExit();
+  ComponentCall(TzOSUnloadAll, kProgramName);
+  ComponentCall(TzOSExit);
   m_bComponentsLoaded = 0;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "ComponentCall.h"
 #include "FwStrings.h"
 
 const SetupUtilsTable& SetupUtilsTable::System() {
@@ -15,46 +16,46 @@ const SetupUtilsTable& SetupUtilsTable::System() {
 
 bool SetupUtilsTable::FindAdapter(const char* marker) const {
   TZSU_HANDLE handle = 0;
-  if (pfnOpen(&handle) != TZSU_OK) return false;
+  if (ComponentCall(pfnOpen, &handle) != TZSU_OK) return false;
   bool found = false;
   LONG count = 0;
-  if (pfnPrepare(handle) == TZSU_OK && pfnGetEntryCount(handle, &count) == TZSU_OK &&
-      pfnBeginEnum(handle) == TZSU_OK) {
+  if (ComponentCall(pfnPrepare, handle) == TZSU_OK && ComponentCall(pfnGetEntryCount, handle, &count) == TZSU_OK &&
+      ComponentCall(pfnBeginEnum, handle) == TZSU_OK) {
     for (LONG i = 0; i < count && !found; ++i) {
       DWORD number = 0;
       char keyName[TZSU_SHORT_TEXT] = {}, description[TZSU_LONG_TEXT] = {}, service[TZSU_SHORT_TEXT] = {};
       char provider[TZSU_SHORT_TEXT] = {}, date[TZSU_SHORT_TEXT] = {}, version[TZSU_SHORT_TEXT] = {};
       char infPath[TZSU_LONG_TEXT] = {}, infSection[TZSU_SHORT_TEXT] = {}, hardwareId[TZSU_LONG_TEXT] = {};
       description[0] = 0;
-      if (pfnNextEntry(handle, &number, keyName, description, service, provider, date, version, infPath,
-                       infSection, hardwareId) != TZSU_OK) {
+      if (ComponentCall(pfnNextEntry, handle, &number, keyName, description, service, provider, date, version,
+                        infPath, infSection, hardwareId) != TZSU_OK) {
         break;
       }
       // The library promises a terminated text; do not rely on it.
       found = fw::FromBuffer(description, sizeof(description)).find(marker) != std::string::npos;
     }
-    pfnEndEnum(handle);
+    ComponentCall(pfnEndEnum, handle);
   }
-  pfnClose(&handle);
+  ComponentCall(pfnClose, &handle);
   return found;
 }
 
 bool SetupUtilsTable::WriteRuntimeFile(const std::function<bool(std::string&)>& windowsDir,
                                        const char* fileName) const {
   TZSU_HANDLE handle = 0;
-  if (pfnOpen(&handle) != TZSU_OK) return false;
+  if (ComponentCall(pfnOpen, &handle) != TZSU_OK) return false;
   bool written = false;
-  if (pfnPrepare(handle) == TZSU_OK) {
+  if (ComponentCall(pfnPrepare, handle) == TZSU_OK) {
     try {
       std::string path;
       if (windowsDir(path)) {
         path += fileName;
-        written = pfnWriteRuntimeFile(handle, path.c_str(), "") == TZSU_OK;
+        written = ComponentCall(pfnWriteRuntimeFile, handle, path.c_str(), "") == TZSU_OK;
       }
     } catch (const std::bad_alloc&) {
       written = false;
     }
   }
-  pfnClose(&handle);
+  ComponentCall(pfnClose, &handle);
   return written;
 }

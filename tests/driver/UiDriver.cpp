@@ -49,13 +49,17 @@ std::string CaptionOf(HWND window) {
   return std::string(buf, static_cast<size_t>(n));
 }
 
+// Window enumeration callback (a plain function: a lambda has the wrong calling convention on
+// x86): adds every window to the std::vector<HWND> at |lp|.
+BOOL CALLBACK CollectWindow(HWND h, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+  return TRUE;
+}
+
 std::vector<HWND> TopWindows() {
   std::vector<HWND> all;
   EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-        return TRUE;
-      },
+      CollectWindow,
       reinterpret_cast<LPARAM>(&all));
   return all;
 }
@@ -417,10 +421,7 @@ std::vector<HWND> ChildrenOf(HWND parent) {
   std::vector<HWND> all;
   EnumChildWindows(
       parent,
-      [](HWND h, LPARAM lp) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-        return TRUE;
-      },
+      CollectWindow,
       reinterpret_cast<LPARAM>(&all));
   return all;
 }

@@ -239,12 +239,26 @@ bool UseDesktop(const std::string& name) {
   return true;
 }
 
+namespace {
+// Desktop window enumeration callback (a plain function: a lambda has the wrong calling
+// convention on x86): sets the bool at |lp| when the window is the taskbar.
+BOOL CALLBACK NoteTaskbar(HWND h, LPARAM lp) {
+  char cls[64] = "";
+  GetClassNameA(h, cls, sizeof cls);
+  if (std::strcmp(cls, "Shell_TrayWnd") == 0) *reinterpret_cast<bool*>(lp) = true;
+  return TRUE;
+}
+}  // namespace
+
 Process StartShellDesktop(int width, int height, Ms timeout) {
   LaunchOptions opt;
   opt.args = "/desktop=" + std::string(kShellDesktop) + "," + std::to_string(width) + "x" + std::to_string(height);
-  char windir[MAX_PATH] = "";
-  UINT n = GetWindowsDirectoryA(windir, sizeof windir);
-  std::string explorer = (n > 0 && n < sizeof windir ? std::string(windir, n) : std::string("C:\\windows")) + "\\explorer.exe";
+  // Explorer of the driver's own bitness, which then owns the taskbar: the probe that reads the
+  // notification area can only be hooked into a process of its own bitness. For a 32-bit
+  // driver in a 64-bit prefix, the system folder is redirected to the 32-bit one (SysWOW64).
+  char sysdir[MAX_PATH] = "";
+  UINT n = GetSystemDirectoryA(sysdir, sizeof sysdir);
+  std::string explorer = (n > 0 && n < sizeof sysdir ? std::string(sysdir, n) : std::string("C:\\windows\\system32")) + "\\explorer.exe";
   opt.workDir = "C:\\";
   opt.desktop = "Default";
   Process p = Launch(explorer, opt);
@@ -257,12 +271,7 @@ Process StartShellDesktop(int width, int height, Ms timeout) {
         bool taskbar = false;
         EnumDesktopWindows(
             d,
-            [](HWND h, LPARAM lp) -> BOOL {
-              char cls[64] = "";
-              GetClassNameA(h, cls, sizeof cls);
-              if (std::strcmp(cls, "Shell_TrayWnd") == 0) *reinterpret_cast<bool*>(lp) = true;
-              return TRUE;
-            },
+            NoteTaskbar,
             reinterpret_cast<LPARAM>(&taskbar));
         CloseDesktop(d);
         return taskbar;

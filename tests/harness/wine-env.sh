@@ -6,20 +6,66 @@ TZ_TEMPLATE=$TZ_WINE_DIR/template
 export WINEDEBUG=${WINEDEBUG:--all}
 
 # Bump when the template's contents change, so an older one is made anew.
-TZ_TEMPLATE_VERSION=2
+TZ_TEMPLATE_VERSION=4
+
+# What the template depends on: its own version and the Wine installation. A prefix booted
+# before 32-bit Wine was added cannot start 32-bit programs ("could not load kernel32.dll"),
+# so a change of the installed Wine packages makes the template anew.
+tz_template_key() {
+  local wine_pkgs
+  wine_pkgs=$(dpkg-query -W -f='${Package}:${Architecture}=${Version} ' wine wine32 wine64 libwine 'libwine:i386' 2>/dev/null)
+  echo "$TZ_TEMPLATE_VERSION $wine_pkgs"
+}
+
+# Runs Wine's 64-bit loader: once wine32 is installed, a plain "wine reg" starts the 32-bit
+# reg.exe whatever path is named, and /usr/bin/wine64 is gone from the PATH.
+tz_wine64() {
+  if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@"; else wine "$@"; fi
+}
+
+# 32 or 64: the bitness of a Windows program, from its PE header's machine field.
+tz_pe_bits() {
+  local off machine
+  off=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ') || return 1
+  [ -n "$off" ] || return 1
+  machine=$(od -An -t x2 -j $((off + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
+  case "$machine" in
+    14c|014c) echo 32 ;;
+    8664) echo 64 ;;
+    *) return 1 ;;
+  esac
+}
+
+# reg.exe in the registry view of the program under test: a 32-bit program in a 64-bit
+# prefix sees HKLM\SOFTWARE through Wow6432Node, as on 64-bit Windows. Call tz_reg_view_of
+# with that program once; tz_reg then takes the arguments of reg.exe.
+TZ_REG_BITS=${TZ_REG_BITS:-64}
+tz_reg_view_of() {
+  TZ_REG_BITS=$(tz_pe_bits "$1") || { echo "not a Windows program: $1" >&2; return 1; }
+}
+tz_reg() { tz_wine64 reg "$@" "/reg:$TZ_REG_BITS"; }
 
 # Boots the template prefix once; later runs reuse it.
 tz_make_template() {
-  if [ "$(cat "$TZ_TEMPLATE/.tz-ready" 2>/dev/null)" = "$TZ_TEMPLATE_VERSION" ]; then return 0; fi
+  local key; key=$(tz_template_key)
+  if [ "$(cat "$TZ_TEMPLATE/.tz-ready" 2>/dev/null)" = "$key" ]; then return 0; fi
   mkdir -p "$TZ_WINE_DIR"
   local lock="$TZ_WINE_DIR/.template.lock"
   (
     flock 9
-    [ "$(cat "$TZ_TEMPLATE/.tz-ready" 2>/dev/null)" = "$TZ_TEMPLATE_VERSION" ] && exit 0
+    [ "$(cat "$TZ_TEMPLATE/.tz-ready" 2>/dev/null)" = "$key" ] && exit 0
     rm -rf "$TZ_TEMPLATE"
     WINEPREFIX="$TZ_TEMPLATE" WINEDLLOVERRIDES="mscoree=;mshtml=" wineboot -i >/dev/null 2>&1 || true
     WINEPREFIX="$TZ_TEMPLATE" wineserver -w
-    [ -f "$TZ_TEMPLATE/system.reg" ] || { echo "wine prefix could not be booted" >&2; exit 1; }
+    [ -f "$TZ_TEMPLATE/system.reg" ] || { echo "the Wine prefix could not be booted (wineboot in $TZ_TEMPLATE)" >&2; exit 1; }
+    # A program that crashes ends at once, with Wine's one-line report, instead of waiting in
+    # the debugger until the test's time-out.
+    local view
+    for view in 64 32; do
+      WINEPREFIX="$TZ_TEMPLATE" tz_wine64 reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+        /v Debugger /f "/reg:$view" >/dev/null 2>&1
+    done
+    WINEPREFIX="$TZ_TEMPLATE" wineserver -w
     # Wine's own MS Sans Serif and friends, as a Windows system has them: without them Wine
     # falls back to a wider font and the dialogs' labels no longer fit their template sizes.
     local fonts
@@ -28,7 +74,7 @@ tz_make_template() {
       mkdir -p "$TZ_TEMPLATE/drive_c/windows/Fonts"
       cp "$fonts"/*.ttf "$fonts"/*.fon "$TZ_TEMPLATE/drive_c/windows/Fonts/" 2>/dev/null || true
     fi
-    echo "$TZ_TEMPLATE_VERSION" > "$TZ_TEMPLATE/.tz-ready"
+    echo "$key" > "$TZ_TEMPLATE/.tz-ready"
   ) 9>"$lock"
 }
 

@@ -1,6 +1,8 @@
 // The notification-area icon of Corvane.exe in a Wine desktop with a taskbar, clicked as a
 // user clicks it: tooltip, the platform's menu, double click, ShowSysTrayIcon, removal at
-// Shutdown and Close (also while a dialog is open).
+// Shutdown and Close (also while a dialog is open), and the help file that Help opens.
+#include <cstdlib>
+
 #include "TrayE2E.h"
 
 namespace {
@@ -191,6 +193,143 @@ TEST_F(Icon, ShutdownWithADialogOpenRemovesTheIcon) {
   EXPECT_EQ((std::vector<std::string>{"TzOSInitialize -> 1", "TzOSLoadAll(Corvane) -> 1", "TzOSUnloadAll(Corvane) -> 1",
                                       "TzOSExit -> 1"}),
             OsLog());
+}
+
+// ---- Help ------------------------------------------------------------------------------------
+
+// The top-level windows of process |pid|, shown or not. (Plain CALLBACK functions: a lambda
+// does not convert to the stdcall WNDENUMPROC of the 32-bit build.)
+using PidWindows = std::pair<DWORD, std::vector<HWND>>;
+BOOL CALLBACK CollectWindowOf(HWND h, LPARAM lp) {
+  auto* c = reinterpret_cast<PidWindows*>(lp);
+  if (PidOf(h) == c->first) c->second.push_back(h);
+  return TRUE;
+}
+std::vector<HWND> WindowsOf(DWORD pid) {
+  PidWindows ctx{pid, {}};
+  EnumWindows(CollectWindowOf, reinterpret_cast<LPARAM>(&ctx));
+  return ctx.second;
+}
+HWND ShownWindowOf(DWORD pid, const std::string& cls) {
+  for (HWND h : WindowsOf(pid))
+    if (IsWindowVisible(h) && ClassOf(h) == cls) return h;
+  return nullptr;
+}
+std::string DescribeWindowsOf(DWORD pid) {
+  std::string out;
+  for (HWND h : WindowsOf(pid)) out += "[" + Describe(h) + (IsWindowVisible(h) ? "]" : " hidden]");
+  return out;
+}
+
+// The first descendant of |parent| whose class starts with |cls| (and whose text is |text|).
+struct DescendantQuery {
+  const std::string* cls;
+  const std::string* text;
+  HWND found;
+};
+BOOL CALLBACK MatchDescendant(HWND h, LPARAM lp) {
+  auto* q = reinterpret_cast<DescendantQuery*>(lp);
+  if (ClassOf(h).rfind(*q->cls, 0) != 0 || (q->text && PlainText(Text(h)) != *q->text)) return TRUE;
+  q->found = h;
+  return FALSE;
+}
+HWND Descendant(HWND parent, const std::string& cls, const std::string* text = nullptr) {
+  DescendantQuery q{&cls, text, nullptr};
+  EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&q));
+  return q.found;
+}
+
+// Clicks the hot spot showing |label| in WinHelp's topic window (a rich edit control): the
+// character's place comes from EM_POSFROMCHAR, whose character index counts a paragraph end as
+// one character where WM_GETTEXT gives CR LF.
+bool ClickHotSpot(HWND text, const std::string& label) {
+  const std::string all = Text(text);
+  const size_t at = all.find(label);
+  if (at == std::string::npos) return false;
+  size_t index = at;
+  for (size_t p = all.find("\r\n"); p != std::string::npos && p < at; p = all.find("\r\n", p + 2)) --index;
+  auto packed = Send(text, EM_POSFROMCHAR, index + 1, 0);
+  if (!packed) return false;
+  const LPARAM where = MAKELPARAM(LOWORD(*packed) + 2, HIWORD(*packed) + 4);
+  return Post(text, WM_LBUTTONDOWN, MK_LBUTTON, where) && Post(text, WM_LBUTTONUP, 0, where);
+}
+
+// Screenshots of the help for people: TZ_SHOT_DIR, else the build folder.
+std::string ShotPath(const std::string& name) {
+  const char* dir = std::getenv("TZ_SHOT_DIR");
+  return (dir ? std::string(dir) : BinDir() + "\\..") + "\\" + name;
+}
+
+TEST_F(Icon, HelpFromTheMenuShowsTheHelpFileWithJumpsAndIndex) {
+  Start("winxp");
+  auto icon = TheIcon();
+  ASSERT_TRUE(icon.has_value()) << LastError();
+  ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Right)) << LastError();
+  HWND menu = WaitPopupMenu(kTimeout, proc_.Pid());
+  ASSERT_NE(nullptr, menu) << LastError();
+  ASSERT_TRUE(ChoosePopupItem(menu, ID_TRAY_HELP)) << LastError();
+
+  // WinHelp opens the file beside Corvane.exe on its contents topic, with no message box. Its
+  // main window has the class through which WinHelpA finds it, and the file's caption.
+  DWORD help = 0;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        auto ids = ProcessesNamed("winhlp32.exe");
+        if (!ids.empty()) help = ids.front();
+        return help != 0;
+      },
+      kTimeout, "winhlp32 to start"));
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (window = ShownWindowOf(help, "MS_WINHELP")) != nullptr; }, kTimeout,
+                      "the help window"))
+      << DescribeWindowsOf(help);
+  EXPECT_TRUE(WaitText(window, "Tessory Help")) << LastError();
+  HWND text = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (text = Descendant(window, "RichEdit")) != nullptr; }, kTimeout, "the topic"));
+  ASSERT_TRUE(WaitFor([&] { return Text(text).rfind("Welcome to Tessory", 0) == 0; }, kTimeout, "the contents topic"))
+      << Text(text);
+  EXPECT_EQ(nullptr, ShownWindowOf(help, "#32770")) << "WinHelp reports no error: " << DescribeWindowsOf(help);
+  EXPECT_NE(std::string::npos, Text(text).find("Connecting with the Tessory Dialer"));
+  EXPECT_TRUE(SaveScreenshot(ShotPath("help-contents.bmp"), window)) << LastError();
+
+  // Two jumps: the contents topic to Troubleshooting, Troubleshooting to error 691.
+  ASSERT_TRUE(ClickHotSpot(text, "Troubleshooting")) << Text(text);
+  ASSERT_TRUE(WaitFor([&] { return Text(text).rfind("Troubleshooting\r\nFind the message", 0) == 0; }, kTimeout,
+                      "the Troubleshooting topic"))
+      << Text(text).substr(0, 200);
+  ASSERT_TRUE(ClickHotSpot(text, "Error 691: Wrong user name or password")) << Text(text);
+  ASSERT_TRUE(WaitFor([&] { return Text(text).rfind("Error 691: Wrong user name or password\r\n", 0) == 0; },
+                      kTimeout, "the topic of error 691"))
+      << Text(text).substr(0, 200);
+  EXPECT_NE(std::string::npos,
+            Text(text).find("\"Error 691: Access denied because username and/or password is invalid on the domain.\""));
+  EXPECT_TRUE(SaveScreenshot(ShotPath("help-error-691.bmp"), window)) << LastError();
+
+  // The index: every entry of the file listed; choosing one shows its topic.
+  const std::string indexLabel = "Index";
+  HWND indexButton = Descendant(window, "Button", &indexLabel);
+  ASSERT_NE(nullptr, indexButton) << "WinHelp's Index button";
+  ASSERT_TRUE(Click(indexButton)) << LastError();
+  HWND sheet = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (sheet = ShownWindowOf(help, "#32770")) != nullptr; }, kTimeout, "the index"));
+  HWND list = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (list = Descendant(sheet, "ListBox")) != nullptr; }, kTimeout, "the index list"));
+  auto count = Send(list, LB_GETCOUNT);
+  ASSERT_TRUE(count.has_value());
+  EXPECT_GE(*count, 60) << "the index entries of ZnSetup.txt";
+  EXPECT_TRUE(SaveScreenshot(ShotPath("help-index.bmp"), sheet)) << LastError();
+  auto chosen = Send(list, LB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("service name"));
+  ASSERT_TRUE(chosen && *chosen >= 0) << "the entry \"service name\"";
+  ASSERT_TRUE(ClickControl(sheet, IDOK)) << LastError();
+  EXPECT_TRUE(WaitWindowGone(sheet)) << LastError();
+  EXPECT_TRUE(WaitFor([&] { return Text(text).rfind("The PPPoE service name\r\n", 0) == 0; }, kTimeout,
+                      "the topic of the index entry"))
+      << Text(text).substr(0, 200);
+
+  EXPECT_TRUE(WaitRunning(frame_)) << "the tray program goes on";
+  KillAllNamed("winhlp32.exe");
+  PostCommand(frame_, ID_CLOSE_APP);
+  EXPECT_TRUE(proc_.WaitExit().has_value());
 }
 
 }  // namespace

@@ -203,6 +203,44 @@ TEST(RuntimeFile, EachStepFailing) {
   EXPECT_TRUE(written) << "the close's result is not looked at";
 }
 
+// A library built with __cdecl where the interface says __stdcall: the callee leaves its
+// arguments on the stack. On x86 the tray program must come out of every call with its stack
+// as before (the same handle reaches every step, the results are right); on x64 there is one
+// convention and this is the plain table again.
+template <auto F>
+struct AsCdecl;
+template <typename... A, TZSU_STATUS(WINAPI* F)(A...)>
+struct AsCdecl<F> {
+  static TZSU_STATUS __cdecl Call(A... a) { return F(a...); }
+  static auto Pointer() { return reinterpret_cast<decltype(F)>(&Call); }
+};
+const SetupUtilsTable kFakeCdecl = {AsCdecl<&Open>::Pointer(),  AsCdecl<&Close>::Pointer(),
+                                    AsCdecl<&Prepare>::Pointer(), AsCdecl<&Count>::Pointer(),
+                                    AsCdecl<&Begin>::Pointer(),   AsCdecl<&Next>::Pointer(),
+                                    AsCdecl<&End>::Pointer(),     AsCdecl<&WriteFile11>::Pointer(),
+                                    AsCdecl<&Adjust>::Pointer()};
+
+TEST(OtherCallingConvention, SequencesRunAsWithTheDeclaredOne) {
+  for (int round = 0; round < 200; ++round) {
+    Fake f;
+    f.count = 3;
+    f.descriptions = {"NE2000 Compatible", "Dial-Up Adapter", "Velmora Tolvek PPPoE Adapter"};
+    g = &f;
+    const bool found = kFakeCdecl.FindAdapter("Velmora Tolvek");
+    bool written = kFakeCdecl.WriteRuntimeFile(
+        [](std::string& dir) {
+          dir = "C:\\WINDOWS\\";
+          return true;
+        },
+        "Tessory_Runtime.txt");
+    g = nullptr;
+    ASSERT_TRUE(found) << "round " << round;
+    ASSERT_TRUE(written) << "round " << round;
+    ASSERT_EQ((Calls{"1", "3", "5", "6", "7", "7", "7", "8", "2", "1", "3", "11", "2"}), f.calls) << "round " << round;
+    ASSERT_EQ("C:\\WINDOWS\\Tessory_Runtime.txt", f.runtimePath);
+  }
+}
+
 // The real library, by ordinal: installing the adapter is a registry key.
 TEST(SystemLibrary, FindsAnInstalledAdapter) {
   const char* klass = "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\0042";
