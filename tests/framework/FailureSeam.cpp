@@ -28,7 +28,7 @@ BOOL CALLBACK FindText(HWND child, LPARAM self) {
 
 DWORD WINAPI Watch(void* p) {
   auto* w = static_cast<seam::BoxWatcher*>(p);
-  for (int i = 0; i < 500 && w->seen < w->expected; ++i) {
+  for (int i = 0; i < w->polls && w->seen < w->expected; ++i) {
     HWND box = FindWindowA("#32770", w->caption.c_str());
     if (box != nullptr && IsWindowVisible(box)) {
       EnumChildWindows(box, &FindText, reinterpret_cast<LPARAM>(w));

@@ -20,6 +20,7 @@ struct BoxWatcher {
   std::string text;
   int seen = 0;
   int expected = 1;  // how many boxes to close before the watcher ends
+  int polls = 500;   // how many times it looks (every 20 ms) before it gives up
   HANDLE thread = nullptr;
 
   void Start();

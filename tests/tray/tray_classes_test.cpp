@@ -126,4 +126,38 @@ TEST_F(Icon, ServiceNameDialogOutOfMemoryIsReportedAndEndsIt) {
   EXPECT_EQ(1, closer.seen);
 }
 
+// Out of memory after the dialog is up (here while OK reads the name) ends it as well.
+class OkRunsOutOfMemory : public SERVICE_NAME_DIALOG {
+ public:
+  BOOL OnInitDialog() override {
+    SERVICE_NAME_DIALOG::OnInitDialog();
+    SetDlgItemTextA(m_hWnd, IDC_SERVICE_NAME, "a name longer than any short-string buffer");
+    return TRUE;
+  }
+  void OnOK() override {
+    if (!m_bFailed) seam::FailNextAllocation();  // reading the edit's text, the first time
+    m_bFailed = true;
+    SERVICE_NAME_DIALOG::OnOK();
+  }
+  bool m_bFailed = false;
+};
+
+TEST_F(Icon, ServiceNameDialogOutOfMemoryOnOkEndsIt) {
+  seam::BoxWatcher report;
+  report.caption = "Velmora Tessory";
+  report.Start();
+  seam::BoxWatcher presser;  // OK; pressed again should the dialog have stayed open
+  presser.caption = "Tessory - Service Name";
+  presser.expected = 2;
+  presser.polls = 300;
+  presser.Start();
+  OkRunsOutOfMemory dlg;
+  EXPECT_EQ(-1, dlg.DoModal()) << "the dialog stayed open after the report";
+  EXPECT_FALSE(seam::TakePendingFailure());
+  report.Join();
+  presser.Join();
+  EXPECT_EQ(1, report.seen);
+  EXPECT_EQ("Out of memory.", report.text);
+}
+
 }  // namespace
