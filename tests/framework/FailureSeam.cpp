@@ -65,7 +65,9 @@ void BoxWatcher::Start() { thread = CreateThread(nullptr, 0, &Watch, this, 0, nu
 
 void BoxWatcher::Join() {
   if (thread) {
-    WaitForSingleObject(thread, 10000);
+    // The watcher reads this object: it must have ended before the object goes. Its loop is
+    // bounded by |polls|.
+    WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     thread = nullptr;
   }

@@ -24,7 +24,7 @@ struct BoxWatcher {
   HANDLE thread = nullptr;
 
   void Start();
-  // Waits for the watcher to end (at most 10 s).
+  // Waits for the watcher to end (its looking is bounded by |polls|).
   void Join();
 };
 

@@ -237,6 +237,7 @@ TEST_F(Framework, OutOfMemoryInCommandsAndTimersIsReportedAndTheFrameGoesOn) {
   g_log.clear();
   seam::BoxWatcher closing;
   closing.caption = "Framework Tray Test";
+  closing.polls = 50;  // the box may never be seen (below)
   closing.Start();
   SendMessageA(wnd, WM_COMMAND, 0x7012, 0);
   closing.Join();
