@@ -1,16 +1,18 @@
 #include "CommandLine.h"
 
+#include "FwStrings.h"
+
 std::string g_strCmdLineUser;
 std::string g_strCmdLinePassword;
 
 void ParseCommandLine(const std::string& tail) {
-  g_strCmdLineUser.clear();
-  g_strCmdLinePassword.clear();
+  ForgetCommandLine();
 
   enum class State { Idle, Slash, Letter, Value };
   State state = State::Idle;
   char letter = 0;
   std::string value;
+  value.reserve(tail.size());  // one buffer, wiped at the end, however long a value grows
   for (char c : tail) {
     if (c == '\0') break;
     switch (state) {
@@ -30,8 +32,8 @@ void ParseCommandLine(const std::string& tail) {
         break;
       case State::Value:
         if (c == '"') {
-          (letter == 'U' ? g_strCmdLineUser : g_strCmdLinePassword) = value;
-          value.clear();
+          fw::AssignSecret(letter == 'U' ? g_strCmdLineUser : g_strCmdLinePassword, value);
+          fw::WipeString(value);
           letter = 0;
           state = State::Idle;
         } else {
@@ -40,4 +42,19 @@ void ParseCommandLine(const std::string& tail) {
         break;
     }
   }
+  fw::WipeString(value);  // a value without its closing quote
+}
+
+void ApplyCommandLineCredentials(std::string& user, std::string& password) {
+  if (!g_strCmdLineUser.empty()) user.assign(g_strCmdLineUser, 0, kCredentialChars);
+  if (!g_strCmdLinePassword.empty()) {
+    fw::WipeString(password);
+    password.assign(g_strCmdLinePassword, 0, kCredentialChars);
+  }
+  fw::WipeString(g_strCmdLinePassword);
+}
+
+void ForgetCommandLine() {
+  fw::WipeString(g_strCmdLineUser);
+  fw::WipeString(g_strCmdLinePassword);
 }

@@ -4,6 +4,7 @@
 
 #include "CommandLine.h"
 #include "DialerDialog.h"
+#include "FwStrings.h"
 
 namespace {
 DialerApp theApp;
@@ -15,6 +16,8 @@ END_MESSAGE_MAP()
 
 BOOL DialerApp::InitInstance() {
   ::ParseCommandLine(m_strCmdLine);
+  // The dialer reads nothing else from its command line: the copy holding /P goes now.
+  fw::WipeString(m_strCmdLine);
   Enable3dControls();
   SetRegistryKey("Velmora");
 
@@ -35,5 +38,6 @@ int DialerApp::ExitInstance() {
     dialog->DestroyWindow();
     delete dialog;
   }
+  ForgetCommandLine();  // /P of a start-up that never got as far as applying it
   return CWinApp::ExitInstance();
 }

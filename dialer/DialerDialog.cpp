@@ -4,12 +4,12 @@
 
 #include "CWinApp.h"
 #include "DialerAboutDialog.h"
+#include "CommandLine.h"
 #include "FwStrings.h"
 #include "resource.h"
 
 namespace {
-constexpr int kTextLimit = 100;
-
+constexpr int kTextLimit = static_cast<int>(kCredentialChars);
 }  // namespace
 
 BEGIN_MESSAGE_MAP(DialerDialog, CDialog)
@@ -39,7 +39,7 @@ DialerDialog::DialerDialog(CWnd* parent)
 
 DialerDialog::~DialerDialog() {
   // The password typed or restored should not outlive the dialog in freed memory.
-  if (!m_strPassword.empty()) SecureZeroMemory(m_strPassword.data(), m_strPassword.size());
+  fw::WipeString(m_strPassword);
 }
 
 void DialerDialog::DoDataExchange(CDataExchange* dx) {
@@ -178,7 +178,11 @@ void DialerDialog::OnConnectClicked() {
 }
 
 void DialerDialog::OnCancelClicked() {
-  HRASCONN conn = TakeRasConn();
+  bool connected = false;
+  HRASCONN conn = TakeRasConnForCancel(connected);
+  // Connected: the dialog ends by itself once the connection sound has played, and the line
+  // stays up as with any connection.
+  if (connected) return;
   if (conn != nullptr) {
     RasHangUpA(conn);
     EnableInputs(TRUE);

@@ -44,6 +44,9 @@ class DialerDialog : public CDialog {
   HGLOBAL m_hPictureBits = nullptr;
   HPALETTE m_hPalette = nullptr;
   HRASCONN m_hRasConn = nullptr;  // shared with the RAS thread: swapped under the dial lock
+  // The link is up and the dialer is on its way out (status "Connected.", sound playing):
+  // Cancel no longer hangs up. Shared with the RAS thread: set under the dial lock.
+  bool m_bConnected = false;
 
   // --- dialog (DialerDialog.cpp)
   BOOL OnInitDialog() override;
@@ -107,6 +110,12 @@ class DialerDialog : public CDialog {
   // The same, only when m_hRasConn still is |conn|.
   bool TakeRasConnIf(HRASCONN conn);
   bool IsCurrentRasConn(HRASCONN conn);
+  // Marks the connection as up when m_hRasConn still is |conn|; from then on Cancel leaves
+  // the handle alone.
+  bool MarkConnectedIf(HRASCONN conn);
+  // Cancel's part: takes the handle out of m_hRasConn unless the connection is up. Sets
+  // |connected| to whether it is.
+  HRASCONN TakeRasConnForCancel(bool& connected);
   void SetStatus(const std::string& text);
   std::string StatusCopy();
   // Puts m_strStatus into the status edit, after invalidating it when |invalidate|.

@@ -45,7 +45,13 @@ DialerDialog* WithdrawDialerDialog() { return DialerGate().Close(); }
 void WINAPI RasDialNotifier(HRASCONN conn, UINT message, RASCONNSTATE state, DWORD error, DWORD extendedError) {
   DialerDialog* dialog = DialerGate().Enter();
   if (dialog == nullptr) return;  // start-up not done, or the dialer is ending
-  dialog->OnRasDialEvent(conn, message, state, error, extendedError);
+  // RAS's thread must not see an exception; the gate is left in any case, or the dialog
+  // could never close.
+  try {
+    dialog->OnRasDialEvent(conn, message, state, error, extendedError);
+  } catch (...) {
+    AfxReportCurrentException();
+  }
   DialerGate().Leave();
 }
 
@@ -66,6 +72,22 @@ bool DialerDialog::TakeRasConnIf(HRASCONN conn) {
 bool DialerDialog::IsCurrentRasConn(HRASCONN conn) {
   Locked lock;
   return conn != nullptr && m_hRasConn == conn;
+}
+
+bool DialerDialog::MarkConnectedIf(HRASCONN conn) {
+  Locked lock;
+  if (conn == nullptr || m_hRasConn != conn) return false;
+  m_bConnected = true;
+  return true;
+}
+
+HRASCONN DialerDialog::TakeRasConnForCancel(bool& connected) {
+  Locked lock;
+  connected = m_bConnected;
+  if (connected) return nullptr;
+  HRASCONN conn = m_hRasConn;
+  m_hRasConn = nullptr;
+  return conn;
 }
 
 void DialerDialog::SetStatus(const std::string& text) {
@@ -138,6 +160,10 @@ void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD
     return;
   }
 
+  // Up is final: from here Cancel cannot hang the line up, so "Connected." stays true, and
+  // the dialer ends once the sound has played whatever was pressed meanwhile. A Cancel that
+  // came first has taken the handle: then this notification is stale.
+  if (state == RASCS_Connected && !MarkConnectedIf(conn)) return;
   SetStateText(state);
   ShowStatus(true);
   if (state != RASCS_Connected) return;
@@ -145,8 +171,7 @@ void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD
   SaveDialParams();
   LaunchRasMonitor();
   PlayConnectSound();
-  // A Cancel during the sound has hung the connection up: then the dialog stays open.
-  if (IsCurrentRasConn(conn)) PostMessage(WM_DIALER_CONNECTED, 0, 0);
+  PostMessage(WM_DIALER_CONNECTED, 0, 0);
 }
 
 void DialerDialog::LaunchRasMonitor() {

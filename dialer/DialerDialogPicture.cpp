@@ -41,8 +41,11 @@ void DialerDialog::PaintPicture(HDC dc) {
   const int height = rect.bottom - rect.top - 4;
 
   HPALETTE previous = needsPalette ? SelectPalette(dc, m_hPalette, TRUE) : nullptr;
-  StretchDIBits(dc, topLeft.x, topLeft.y, width, height, 0, 0, info->bmiHeader.biWidth, info->bmiHeader.biHeight,
-                bits, info, DIB_RGB_COLORS, SRCCOPY);
+  // The source is every row of the picture; a top-down picture (negative height) is still
+  // drawn upright, the system reading its rows from the top.
+  const LONG rows = info->bmiHeader.biHeight < 0 ? -info->bmiHeader.biHeight : info->bmiHeader.biHeight;
+  StretchDIBits(dc, topLeft.x, topLeft.y, width, height, 0, 0, info->bmiHeader.biWidth, rows, bits, info,
+                DIB_RGB_COLORS, SRCCOPY);
   if (previous != nullptr) SelectPalette(dc, previous, TRUE);
 
   GlobalUnlock(m_hPictureBits);

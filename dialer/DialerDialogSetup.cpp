@@ -36,8 +36,7 @@ LRESULT DialerDialog::OnDialerStartup(WPARAM, LPARAM) {
   }
   LoadDialParams();
   // /U and /P given on the command line win over the stored credentials.
-  if (!g_strCmdLineUser.empty()) m_strUserName = g_strCmdLineUser;
-  if (!g_strCmdLinePassword.empty()) m_strPassword = g_strCmdLinePassword;
+  ApplyCommandLineCredentials(m_strUserName, m_strPassword);
   UpdateInputState();
   UpdateData(false);
   return 0;
@@ -110,7 +109,11 @@ bool DialerDialog::LoadDialParams() {
   DWORD rc = RasGetEntryDialParamsA(nullptr, reinterpret_cast<LPRASDIALPARAMSA>(&params), &hasPassword);
   if (rc == 0) {
     m_strUserName = fw::FromBuffer(params.szUserName, sizeof(params.szUserName));
-    if (hasPassword) m_strPassword = fw::FromBuffer(params.szPassword, sizeof(params.szPassword));
+    if (hasPassword) {
+      std::string password = fw::FromBuffer(params.szPassword, sizeof(params.szPassword));
+      fw::AssignSecret(m_strPassword, password);
+      fw::WipeString(password);
+    }
   }
   SecureZeroMemory(params.szPassword, sizeof(params.szPassword));
   return rc == 0;

@@ -32,8 +32,14 @@ bool ParsePictureFile(const BYTE* data, size_t size, PictureFile& out) {
   std::memcpy(&header, data + kFileHeaderSize, sizeof(header));
   if (header.biSize != kInfoHeaderSize) return false;
   if (header.biPlanes != 1) return false;  // the drawing call refuses any other
-  if (header.biWidth <= 0 || header.biHeight <= 0) return false;
-  if (header.biWidth > kMaxPictureSide || header.biHeight > kMaxPictureSide) return false;
+  // A negative height is a top-down picture: its first row is the top one. Every bound
+  // below uses the number of rows, the absolute height.
+  if (header.biWidth <= 0 || header.biHeight == 0) return false;
+  if (header.biWidth > kMaxPictureSide || header.biHeight > kMaxPictureSide || header.biHeight < -kMaxPictureSide) {
+    return false;
+  }
+  const bool topDown = header.biHeight < 0;
+  const LONG rows = topDown ? -header.biHeight : header.biHeight;
 
   const WORD bpp = header.biBitCount;
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
@@ -42,10 +48,10 @@ bool ParsePictureFile(const BYTE* data, size_t size, PictureFile& out) {
     case BI_RGB:
       break;
     case BI_RLE8:
-      if (bpp != 8) return false;
+      if (bpp != 8 || topDown) return false;  // run-length pictures are bottom-up only
       break;
     case BI_RLE4:
-      if (bpp != 4) return false;
+      if (bpp != 4 || topDown) return false;
       break;
     case BI_BITFIELDS:
       if (bpp != 16 && bpp != 32) return false;
@@ -56,7 +62,7 @@ bool ParsePictureFile(const BYTE* data, size_t size, PictureFile& out) {
   }
 
   const ULONGLONG stride = ((static_cast<ULONGLONG>(header.biWidth) * bpp + 31) / 32) * 4;
-  const ULONGLONG rowBytes = stride * static_cast<ULONGLONG>(header.biHeight);
+  const ULONGLONG rowBytes = stride * static_cast<ULONGLONG>(rows);
   if (header.biCompression == BI_RGB || header.biCompression == BI_BITFIELDS) {
     if (rowBytes > pixelBytes) return false;
   } else {

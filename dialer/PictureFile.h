@@ -21,14 +21,16 @@ struct PictureFile {
   UINT paletteEntries = 0;
 
   const BITMAPINFOHEADER& Header() const { return *reinterpret_cast<const BITMAPINFOHEADER*>(info.data()); }
+  // Rows of the picture: the height's absolute value (negative for a top-down picture).
+  LONG Rows() const { return Header().biHeight < 0 ? -Header().biHeight : Header().biHeight; }
   const RGBQUAD* ColourTable() const { return reinterpret_cast<const RGBQUAD*>(info.data() + sizeof(BITMAPINFOHEADER)); }
 };
 
 // Parses the |size| bytes of a picture file. False (and |out| unspecified) for anything the
 // drawing call could not use safely: a short header, an information header other than the
 // 40-byte one, a plane count other than 1, bfOffBits beyond bfSize, a bit count other than 1, 4, 8, 16, 24 or 32, a
-// compression that does not fit the bit count, sizes that are zero, negative or beyond the
-// limits, or a pixel block too small for the rows of an uncompressed picture. On success the
+// compression that does not fit the bit count (or a top-down run-length picture), a zero or
+// negative width, a zero height, sides beyond the limits, or a pixel block too small for the rows of an uncompressed picture. On success the
 // header handed to the drawing call never leads it outside the two blocks.
 bool ParsePictureFile(const BYTE* data, size_t size, PictureFile& out);
 

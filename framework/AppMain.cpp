@@ -5,5 +5,12 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int cmdShow) {
   CWinApp* app = AfxGetApp();
   if (app == nullptr) return 1;
-  return app->WinMainEntry(instance, cmdLine, cmdShow);
+  // Whatever escapes start-up or the message loop is reported; the process then ends with a
+  // failure code instead of being torn down by the runtime.
+  try {
+    return app->WinMainEntry(instance, cmdLine, cmdShow);
+  } catch (...) {
+    AfxReportCurrentException();
+    return 1;
+  }
 }

@@ -25,11 +25,15 @@ void DDX_Text(CDataExchange* dx, int id, std::string& value) {
   if (dx->m_bFailed) return;
   HWND ctl = dx->PrepareCtrl(id);
   if (ctl == nullptr) return;
+  // Texts pass through here from password edits too: neither the old value nor the
+  // control's text is left behind in freed memory.
+  std::string text = fw::GetWindowString(ctl);
   if (dx->m_bSaveAndValidate) {
-    value = fw::GetWindowString(ctl);
-  } else if (fw::GetWindowString(ctl) != value) {
+    fw::AssignSecret(value, text);
+  } else if (text != value) {
     ::SetWindowTextA(ctl, value.c_str());
   }
+  fw::WipeString(text);
 }
 
 void DDX_Text(CDataExchange* dx, int id, std::string& value, int maxChars) {

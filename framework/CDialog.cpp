@@ -19,11 +19,13 @@ INT_PTR CDialog::DoModal() {
     }
   }
   HINSTANCE inst = AfxGetResourceHandle();
+  // The creation hook goes however the dialog ends.
+  struct Unhook {
+    ~Unhook() { UnhookWindowCreate(); }
+  } unhook;
   HookWindowCreate(this);
-  INT_PTR result = DialogBoxParamA(inst, MAKEINTRESOURCEA(m_nIDTemplate), owner, &CDialog::DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
-  UnhookWindowCreate();
-  return result;
+  return DialogBoxParamA(inst, MAKEINTRESOURCEA(m_nIDTemplate), owner, &CDialog::DialogProc,
+                         reinterpret_cast<LPARAM>(this));
 }
 
 void CDialog::EndDialog(int result) {
@@ -47,10 +49,20 @@ void CDialog::DoDataExchange(CDataExchange*) {}
 bool CDialog::UpdateData(bool saveAndValidate) {
   if (m_hWnd == nullptr) return false;
   CDataExchange dx(this, saveAndValidate);
+  struct Writing {
+    int& count;
+    bool on;
+    ~Writing() { if (on) --count; }
+  } writing{m_nWriting, !saveAndValidate};
   if (!saveAndValidate) ++m_nWriting;
   DoDataExchange(&dx);
-  if (!saveAndValidate) --m_nWriting;
   return !dx.m_bFailed;
+}
+
+void CDialog::OnHandlerException(UINT msg, LRESULT* result) {
+  CWnd::OnHandlerException(msg, result);
+  // A dialog whose initialisation failed is not shown half set up.
+  if (msg == WM_INITDIALOG) EndDialog(-1);
 }
 
 bool CDialog::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -29,6 +29,8 @@ class CDialog : public CWnd {
   bool IsWritingControls() const { return m_nWriting > 0; }
 
   bool OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  // A failed initialisation ends the dialog: DoModal returns -1.
+  void OnHandlerException(UINT msg, LRESULT* result) override;
 
   UINT m_nIDTemplate;
   CWnd* m_pParentWnd;

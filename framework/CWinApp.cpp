@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include <new>
 #include <vector>
 
 #include "CCommandLineInfo.h"
@@ -186,6 +187,28 @@ int AfxMessageBox(const std::string& text, UINT type) {
 }
 
 int AfxMessageBox(UINT idText, UINT type) { return AfxMessageBox(fw::LoadStr(idText), type); }
+
+void AfxReportCurrentException() noexcept {
+  static LONG reporting = 0;
+  // A handler that fails on every timer tick or paint would otherwise stack box on box.
+  if (InterlockedCompareExchange(&reporting, 1, 0) != 0) return;
+  bool memory = false;
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    memory = true;
+  } catch (...) {
+  }
+  const UINT id = memory ? AFX_IDS_MEMORY_EXCEPTION : AFX_IDP_INTERNAL_FAILURE;
+  try {
+    AfxMessageBox(id, MB_OK | MB_ICONEXCLAMATION);
+  } catch (...) {
+    // Not even the text could be loaded: the report without the program's caption.
+    MessageBoxA(nullptr, memory ? "Out of memory." : "Internal application error.", nullptr,
+                MB_OK | MB_ICONEXCLAMATION | MB_TASKMODAL);
+  }
+  InterlockedExchange(&reporting, 0);
+}
 
 void CWinApp::AddDocTemplate(CDocTemplate* tmpl) {
   if (tmpl != nullptr) m_templateList.push_back(tmpl);

@@ -99,6 +99,11 @@ inline HINSTANCE AfxGetResourceHandle() {
 int AfxMessageBox(const std::string& text, UINT type = MB_OK | MB_ICONEXCLAMATION);
 int AfxMessageBox(UINT idText, UINT type = MB_OK | MB_ICONEXCLAMATION);
 
+// Reports the exception being handled (call only inside a catch block): "Out of memory." for
+// an allocation failure, the framework's internal-failure text otherwise. Throws nothing;
+// a report that comes while another is still shown is dropped.
+void AfxReportCurrentException() noexcept;
+
 // The title string of programs that have one.
 constexpr UINT AFX_IDS_APP_TITLE = 0xE000;  // 57344
 // Standard commands.
@@ -107,3 +112,5 @@ constexpr UINT ID_FILE_OPEN = 0xE101;  // 57601
 constexpr UINT ID_APP_ABOUT = 0xE140;  // 57664
 // The framework's out-of-memory report.
 constexpr UINT AFX_IDS_MEMORY_EXCEPTION = 0xF10E;  // 61710
+// The framework's report of any other failure that reached a system callback.
+constexpr UINT AFX_IDP_INTERNAL_FAILURE = 0xF108;  // 61704

@@ -71,7 +71,11 @@ LRESULT CALLBACK CWnd::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_CREATEWND && g_pWndInit != nullptr) {
     CWnd* wnd = g_pWndInit;
     g_pWndInit = nullptr;
-    wnd->SubclassWindow(reinterpret_cast<HWND>(wParam));
+    try {
+      wnd->SubclassWindow(reinterpret_cast<HWND>(wParam));
+    } catch (...) {
+      AfxReportCurrentException();
+    }
   }
   return CallNextHookEx(g_hCbtHook, code, wParam, lParam);
 }
@@ -80,7 +84,20 @@ LRESULT CALLBACK CWnd::WndProcThunk(HWND wnd, UINT msg, WPARAM wParam, LPARAM lP
   CWnd* obj = FromHandlePermanent(wnd);
   if (obj == nullptr) return ::DefWindowProcA(wnd, msg, wParam, lParam);
   ++obj->m_nDispatchDepth;
-  LRESULT r = obj->WindowProc(msg, wParam, lParam);
+  LRESULT r = 0;
+  // No exception may unwind through the system's code that called this procedure: it is
+  // reported here and the window decides what the message answers.
+  try {
+    r = obj->WindowProc(msg, wParam, lParam);
+  } catch (...) {
+    AfxReportCurrentException();
+    r = 0;
+    try {
+      obj->OnHandlerException(msg, &r);
+    } catch (...) {
+      AfxReportCurrentException();
+    }
+  }
   if (msg == WM_NCDESTROY) {
     // Detach first: PostNcDestroy may delete the object.
     if (obj->m_hWnd == wnd) obj->UnsubclassWindow();
@@ -101,7 +118,12 @@ LRESULT CALLBACK CWnd::WndProcThunk(HWND wnd, UINT msg, WPARAM wParam, LPARAM lP
 }
 
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  CurrentMsg saved = m_current;
+  // The message being handled goes back to the outer one however this dispatch ends.
+  struct Restore {
+    CurrentMsg& current;
+    CurrentMsg saved;
+    ~Restore() { current = saved; }
+  } restore{m_current, m_current};
   m_current = {msg, wParam, lParam};
   LRESULT result = 0;
   bool handled = OnWndMsg(msg, wParam, lParam, &result);
@@ -110,8 +132,24 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     result = 0;
   }
   if (!handled) result = DefWindowProc(msg, wParam, lParam);
-  m_current = saved;
   return result;
+}
+
+void CWnd::OnHandlerException(UINT msg, LRESULT* result) {
+  switch (msg) {
+    case WM_NCCREATE:
+      *result = FALSE;  // the window is not created
+      break;
+    case WM_CREATE:
+      *result = -1;
+      break;
+    case WM_PAINT:
+      // Unvalidated, the window would be sent WM_PAINT again at once, for ever.
+      ::ValidateRect(m_hWnd, nullptr);
+      break;
+    default:
+      break;
+  }
 }
 
 LRESULT CWnd::Default() { return DefWindowProc(m_current.msg, m_current.wParam, m_current.lParam); }

@@ -47,6 +47,11 @@ class CWnd : public CCmdTarget {
   // message handler of the object is running any more.
   virtual void PostNcDestroy() {}
 
+  // A handler of this window let an exception out while handling |msg|; the framework has
+  // already reported it. Sets what the message answers (preset 0). The default fails the
+  // creation messages and validates a paint; the window otherwise goes on.
+  virtual void OnHandlerException(UINT msg, LRESULT* result);
+
   BOOL DestroyWindow();
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   void SetWindowText(const std::string& text) { ::SetWindowTextA(m_hWnd, text.c_str()); }

@@ -50,8 +50,23 @@ std::string GetWindowString(HWND wnd) {
   if (len <= 0) return std::string();
   std::vector<char> buf(static_cast<size_t>(len) + 1);
   int got = GetWindowTextA(wnd, buf.data(), len + 1);
-  if (got <= 0) return std::string();
-  return FromBuffer(buf.data(), static_cast<size_t>(got));
+  std::string text = got <= 0 ? std::string() : FromBuffer(buf.data(), static_cast<size_t>(got));
+  SecureZeroMemory(buf.data(), buf.size());
+  return text;
+}
+
+void WipeString(std::string& text) {
+  // Growing to the capacity never reallocates, and makes every byte of the buffer one that
+  // may be written.
+  text.resize(text.capacity());
+  if (!text.empty()) SecureZeroMemory(text.data(), text.size());
+  text.clear();
+}
+
+void AssignSecret(std::string& dest, const std::string& src) {
+  if (&dest == &src) return;
+  WipeString(dest);
+  dest.assign(src);
 }
 
 }  // namespace fw

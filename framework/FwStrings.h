@@ -18,7 +18,14 @@ std::string Trim(const std::string& text);
 // byte within |size| bytes.
 std::string FromBuffer(const char* data, size_t size);
 
-// Text of a window, bounded by the length the window reports.
+// Text of a window, bounded by the length the window reports. The buffer it is read through
+// is wiped before it is freed (the window may be a password edit).
 std::string GetWindowString(HWND wnd);
+
+// Zeroes the whole buffer of |text| (its capacity, not only its length) and empties it.
+void WipeString(std::string& text);
+// Wipes |dest|, then copies |src| into it: the text |dest| held does not stay behind in a
+// freed buffer.
+void AssignSecret(std::string& dest, const std::string& src);
 
 }  // namespace fw

@@ -60,6 +60,7 @@ LRESULT MAIN_FRAME::OnCreate(WPARAM wParam, LPARAM lParam) {
   if (show == "Yes") {
     m_trayIcon.Init(ID_TRAY_ICON);
     m_trayIcon.SetCallbackWindow(this, WM_TRAY_NOTIFY);
+    m_trayIcon.SetPlatformSource(&theApp.m_nPlatform);
     m_trayIcon.ShowResourceIcon(IDI_TRAY);
   }
 
@@ -112,11 +113,13 @@ void MAIN_FRAME::OnServiceName() {
     SetForegroundWindow(m_pServiceNameDialog->m_hWnd);
     return;
   }
+  // Running out of memory while the dialog runs is reported by the framework and ends the
+  // dialog (SERVICE_NAME_DIALOG::OnHandlerException); here only the allocation can fail.
   try {
     m_pServiceNameDialog = new SERVICE_NAME_DIALOG(nullptr);
     m_pServiceNameDialog->DoModal();
-  } catch (const std::bad_alloc&) {
-    AfxMessageBox(AFX_IDS_MEMORY_EXCEPTION, MB_OK | MB_ICONEXCLAMATION);
+  } catch (...) {
+    AfxReportCurrentException();
   }
   // If Shutdown ran inside the dialog's loop, the dialog's window went with this frame's
   // window; this object stays until this handler has returned, so the dialog object is

@@ -46,3 +46,10 @@ void SERVICE_NAME_DIALOG::OnOK() {
 }
 
 void SERVICE_NAME_DIALOG::OnCancel() { EndDialog(IDCANCEL); }
+
+void SERVICE_NAME_DIALOG::OnHandlerException(UINT msg, LRESULT* result) {
+  CDialog::OnHandlerException(msg, result);
+  // The failure has been reported: the dialog ends, and the frame deletes it and lets a
+  // later command open a new one.
+  EndDialog(-1);
+}

@@ -13,6 +13,7 @@ class SERVICE_NAME_DIALOG : public CDialog {
   BOOL OnInitDialog() override;
   void OnOK() override;
   void OnCancel() override;
+  void OnHandlerException(UINT msg, LRESULT* result) override;
 
   void LoadServiceName();
   void SaveServiceName();

@@ -1,16 +1,14 @@
 #include "SYSTEM_TRAY_ICON.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 
-#include "CORVANE.h"
+#include "StartupRules.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(SYSTEM_TRAY_ICON, CCmdTarget)
 END_MESSAGE_MAP()
 
-SYSTEM_TRAY_ICON::SYSTEM_TRAY_ICON() { std::memset(&m_nid, 0, sizeof(m_nid)); }
+SYSTEM_TRAY_ICON::SYSTEM_TRAY_ICON() : m_pfnShellNotify(&Shell_NotifyIconA) { std::memset(&m_nid, 0, sizeof(m_nid)); }
 
 SYSTEM_TRAY_ICON::~SYSTEM_TRAY_ICON() { ShowResourceIcon(0); }
 
@@ -18,7 +16,7 @@ BOOL SYSTEM_TRAY_ICON::Init(UINT iconId) {
   std::memset(&m_nid, 0, sizeof(m_nid));
   m_nid.cbSize = sizeof(m_nid);
   m_nid.uID = iconId;
-  std::string tip = fw::LoadStr(iconId, theApp.m_hInstance);
+  std::string tip = fw::LoadStr(iconId, AfxGetResourceHandle());
   if (!tip.empty()) lstrcpynA(m_nid.szTip, tip.c_str(), sizeof(m_nid.szTip));
   return TRUE;
 }
@@ -31,9 +29,9 @@ void SYSTEM_TRAY_ICON::SetCallbackWindow(CWnd* wnd, UINT callbackMessage) {
 BOOL SYSTEM_TRAY_ICON::ShowResourceIcon(UINT id) {
   HICON icon = nullptr;
   if (id != 0) {
-    std::string tip = fw::LoadStr(id, theApp.m_hInstance);
+    std::string tip = fw::LoadStr(id, AfxGetResourceHandle());
     if (!tip.empty()) lstrcpynA(m_nid.szTip, tip.c_str(), sizeof(m_nid.szTip));
-    icon = LoadIconA(theApp.m_hInstance, MAKEINTRESOURCEA(id));
+    icon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
   }
   return ApplyIcon(icon, nullptr);
 }
@@ -52,7 +50,7 @@ BOOL SYSTEM_TRAY_ICON::ApplyIcon(HICON icon, const char* tip) {
   if (tip != nullptr) lstrcpynA(m_nid.szTip, tip, sizeof(m_nid.szTip));
   if (m_nid.szTip[0] != 0) m_nid.uFlags |= NIF_TIP;
   if (m_nid.uCallbackMessage != 0 && m_nid.hWnd != nullptr) m_nid.uFlags |= NIF_MESSAGE;
-  BOOL ok = Shell_NotifyIconA(operation, reinterpret_cast<NOTIFYICONDATAA*>(&m_nid));
+  BOOL ok = m_pfnShellNotify(operation, reinterpret_cast<NOTIFYICONDATAA*>(&m_nid));
   // After a failed add or change the icon counts as not shown: the next one adds it anew.
   if (operation == NIM_DELETE || !ok) m_nid.hIcon = nullptr;
   return ok ? TRUE : FALSE;
@@ -63,7 +61,7 @@ LRESULT SYSTEM_TRAY_ICON::HandleNotification(WPARAM wParam, LPARAM lParam) {
   // An icon that was never set up has no window to show a menu for or send a command to.
   if (m_nid.hWnd == nullptr) return 0;
   UINT menuId;
-  switch (theApp.m_nPlatform) {
+  switch (m_pPlatform != nullptr ? *m_pPlatform : kPlatformUnknown) {
     case kPlatformWin9x:
       menuId = IDR_TRAY_MENU_9X;
       break;
@@ -74,7 +72,7 @@ LRESULT SYSTEM_TRAY_ICON::HandleNotification(WPARAM wParam, LPARAM lParam) {
     default:
       return 0;
   }
-  HMENU menu = LoadMenuA(theApp.m_hInstance, MAKEINTRESOURCEA(menuId));
+  HMENU menu = LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(menuId));
   if (menu == nullptr) return 0;
   HMENU popup = GetSubMenu(menu, 0);
   if (popup == nullptr) {

@@ -3,6 +3,8 @@
 // a double click runs the menu's first command).
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
+
 #include <cstddef>
 #include "Framework.h"
 
@@ -42,8 +44,17 @@ class SYSTEM_TRAY_ICON : public CCmdTarget {
   LRESULT HandleNotification(WPARAM wParam, LPARAM lParam);
 
   bool IsShown() const { return m_nid.hIcon != nullptr; }
+  // Where the platform code is read when the icon is clicked: the application detects the
+  // platform after the icon has appeared. Unset, or a platform without a menu: no menu.
+  void SetPlatformSource(const int* platform) { m_pPlatform = platform; }
 
   TrayIconRecord m_nid;
+  // The shell call (Shell_NotifyIconA); the icon's tests put a shell of their own here.
+  using ShellNotifyFn = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+  ShellNotifyFn m_pfnShellNotify;
 
   DECLARE_MESSAGE_MAP()
+
+ private:
+  const int* m_pPlatform = nullptr;
 };

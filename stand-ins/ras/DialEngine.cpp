@@ -167,7 +167,11 @@ DWORD Walk(Attempt* a) {
 DWORD WINAPI AttemptThread(LPVOID param) {
   Attempt* a = static_cast<Attempt*>(param);
   HMODULE self = a->module;
-  Walk(a);
+  // A thread entry: nothing may unwind out of it. Out of memory ends the walk early.
+  try {
+    Walk(a);
+  } catch (...) {
+  }
   Release(a);
   FreeLibraryAndExitThread(self, 0);
   return 0;

@@ -198,7 +198,8 @@ DialerRun StartDialer(const DialerOptions& options) {
   launch.workDir = options.workDir.empty() ? MakeFolder("dialer-cwd") : options.workDir;
   launch.windowsVersion = options.windowsVersion;
   launch.env.push_back({"RASSIM_CONFIG", kConfigPath});
-  run.process = Launch("TzDialer.exe", launch);
+  launch.env.insert(launch.env.end(), options.env.begin(), options.env.end());
+  run.process = Launch(options.program, launch);
   if (!run.process) return run;
   const DWORD pid = run.process.Pid();
   WaitFor([&] { return (run.dialog = FindMainDialog(pid)) != nullptr; }, kTimeout, "main dialog of the dialer");

@@ -75,6 +75,8 @@ struct DialerOptions {
   std::string args;
   std::string workDir;          // empty: a folder without a sign-in picture
   std::string windowsVersion = "winxp";
+  std::string program = "TzDialer.exe";  // a bare name is taken from the bin folder
+  std::vector<std::pair<std::string, std::string>> env;  // besides RASSIM_CONFIG
 };
 // Starts the dialer and waits for its main dialog (a "Tessory Dialer" window that has the
 // user-name edit; message boxes share the caption).

@@ -6,6 +6,7 @@
 #include <mmsystem.h>
 
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -141,6 +142,22 @@ TEST_F(DialerDial, WithoutSavePasswordTheUserIsStoredAndTheStoredPasswordForgott
   EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kProfileKey, "SavePassword").value_or(99));
 }
 
+TEST_F(DialerDial, CredentialsThatRasCannotStoreAreNotReported) {
+  WriteConfig(StandardConfig("[FailCalls]\nRasSetEntryDialParamsA=610\n"));
+  DialerRun run = Ready();
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, kSavePassword))) << LastError();
+  ConnectAndEnd(run);
+  // The flag is written first; RAS's refusal is not shown (the dialer ended without a box,
+  // ConnectAndEnd checked) and the line is up.
+  EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kProfileKey, "SavePassword").value_or(99));
+  auto set = CallsOf("RasSetEntryDialParamsA");
+  ASSERT_EQ(1u, set.size()) << Join(CallLog());
+  EXPECT_EQ("610", Field(set[0], "rc"));
+  EXPECT_TRUE(DialParams().empty());
+  EXPECT_TRUE(CallsOf("RasHangUpA").empty());
+}
+
 struct Platform {
   const char* version;
   bool rasmon;
@@ -158,8 +175,8 @@ TEST_P(RasMonitor, StartsOnWindowsNtOnly) {
     ASSERT_TRUE(WaitFor([] { return !Marks().empty(); }, 5000, "RASMON.EXE")) << LastError();
     EXPECT_EQ(0u, Marks()[0].rfind("RASMON.EXE|", 0)) << Marks()[0];
   } else {
-    Sleep(1000);
-    EXPECT_TRUE(Marks().empty()) << Marks()[0];
+    // Started before the dialog closes, had it been: watched for a while after the end.
+    EXPECT_TRUE(StaysFalse([] { return !Marks().empty(); }, "RASMON.EXE started")) << LastError();
   }
 }
 
@@ -235,10 +252,65 @@ TEST_F(DialerDial, ConnectSoundPlaysOrBeepsWhenItCannotBePlayed) {
       EXPECT_GE(shownFor, 700u);
     }
     if (bells.Available()) {
-      Sleep(500);
-      EXPECT_EQ(c.beep ? 1 : 0, bells.Count());
+      if (c.beep) {
+        EXPECT_TRUE(WaitFor([&] { return bells.Count() >= 1; }, kTimeout, "the beep")) << LastError();
+      }
+      EXPECT_TRUE(StaysFalse([&] { return bells.Count() > (c.beep ? 1 : 0); }, "a beep too many")) << LastError();
     }
   }
+}
+
+// Cancel while the connection sound plays: the link is up and stays up, the status line's
+// "Connected." stays true, and the dialer ends once the sound is over. Machines without an
+// audio device (CI) cannot play a sound at all; there the sound stand-in, a winmm.dll whose
+// sndPlaySoundA lasts as long as the file, plays it. Wine loads it only from the program's
+// own folder and with the override, so the dialer runs from a folder of its own.
+TEST_F(DialerDial, CancelWhileTheConnectionSoundPlaysLeavesTheLineUpAndTheDialerEnds) {
+  const std::string dir = MakeFolder("soundsim");
+  const std::pair<std::string, std::string> files[] = {
+      {"TzDialer.exe", "TzDialer.exe"}, {"rasapi32.dll", "rasapi32.dll"}, {"soundsim\\winmm.dll", "winmm.dll"}};
+  for (const auto& [from, to] : files) {
+    ASSERT_TRUE(CopyFileA(BinPath(from).c_str(), (dir + "\\" + to).c_str(), FALSE)) << from;
+  }
+  const std::string wav = dir + "\\connected.wav", log = "C:\\soundsim.log";
+  ASSERT_TRUE(WriteSilence(wav, 3000));
+  ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kMachineKey, "SoundFile", wav));
+  DeleteFileA(log.c_str());
+  auto logged = [&](const std::string& what) {
+    std::ifstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind(what + "|", 0) == 0) return true;
+    }
+    return false;
+  };
+  // Wine's override for this program only (a winmm.dll missing beside it falls back to Wine's).
+  const std::string overrides = "Software\\Wine\\AppDefaults\\TzDialer.exe\\DllOverrides";
+  ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, overrides, "winmm", "native,builtin"));
+  struct Undo {
+    std::string key;
+    ~Undo() { DeleteRegValue(HKEY_CURRENT_USER, key, "winmm"); }
+  } undo{overrides};
+  DialerOptions o;
+  o.program = dir + "\\TzDialer.exe";
+  o.env = {{"SOUNDSIM_LOG", log}};
+  DialerRun run = Ready("demo", "tessory", o);
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
+  ASSERT_TRUE(WaitFor([&] { return logged("start"); }, kTimeout, "the connection sound")) << LastError();
+  ASSERT_EQ("Connected.", ControlText(run.dialog, kStatus));
+  ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDCANCEL))) << LastError();
+  EXPECT_FALSE(logged("end")) << "Cancel came after the sound: the test proves nothing";
+  EXPECT_EQ("Connected.", ControlText(run.dialog, kStatus));
+  EXPECT_TRUE(InputsDisabled(run.dialog)) << "the dialer is ending, not back to idle";
+  auto code = run.process.WaitExit(20000);
+  ASSERT_TRUE(code.has_value()) << "the dialer stayed open; status: " << ControlText(run.dialog, kStatus);
+  EXPECT_EQ(0u, *code);
+  EXPECT_TRUE(logged("end"));
+  EXPECT_TRUE(CallsOf("RasHangUpA").empty()) << Join(CallLog());
+  bool up = false;
+  for (auto& [name, values] : Connections()) up = up || (values["Entry"] == kEntry && values["User"] == "demo");
+  EXPECT_TRUE(up) << ReadStateFile("connections.ini");
 }
 
 // --- errors
@@ -317,9 +389,14 @@ TEST_F(DialerDial, CancelWhileDiallingHangsUpAndASecondCancelEnds) {
   EXPECT_TRUE(WaitFor([] { return HangUpsWith("0") == 1; }, kTimeout, "the hang-up")) << Join(CallLog());
   // Late notifications of the hung-up attempt change nothing.
   EXPECT_TRUE(WaitFor([] { return CallsOf("notify").size() >= 5; }, kTimeout, "late notifications")) << Join(CallLog());
-  Sleep(300);
-  EXPECT_EQ("Communication port successfully opened.", ControlText(run.dialog, kStatus));
-  EXPECT_TRUE(InputsEnabled(run.dialog));
+  // Each is logged just before the dialer gets it: watched from the last one on.
+  EXPECT_TRUE(StaysFalse(
+      [&] {
+        return ControlText(run.dialog, kStatus) != "Communication port successfully opened." ||
+               !InputsEnabled(run.dialog);
+      },
+      "a late notification changed the dialog"))
+      << LastError();
   EXPECT_TRUE(run.process.Running());
   ASSERT_TRUE(ClickControl(run.dialog, IDCANCEL));
   auto code = run.process.WaitExit();
@@ -395,8 +472,9 @@ std::optional<Screen> Grab(const std::string& tag) {
   return s;
 }
 
-// A one-colour picture file of |w| x |h| in |bpp| bits per pixel.
-bool WritePicture(const std::string& path, int w, int h, int bpp, COLORREF colour) {
+// A picture file of |w| x |h| in |bpp| bits per pixel: its upper half |top|, its lower half
+// |bottom|, stored bottom-up or (|topDown|, negative height) top-down.
+bool WritePicture(const std::string& path, int w, int h, int bpp, COLORREF top, COLORREF bottom, bool topDown = false) {
   const int entries = bpp == 8 ? 256 : 0;
   const int stride = ((w * bpp + 31) / 32) * 4;
   const DWORD off = 54 + 4 * entries, size = off + stride * h;
@@ -408,15 +486,18 @@ bool WritePicture(const std::string& path, int w, int h, int bpp, COLORREF colou
   BITMAPINFOHEADER bih{};
   bih.biSize = 40;
   bih.biWidth = w;
-  bih.biHeight = h;
+  bih.biHeight = topDown ? -h : h;
   bih.biPlanes = 1;
   bih.biBitCount = static_cast<WORD>(bpp);
   std::memcpy(&f[14], &bih, 40);
-  for (int y = 0; y < h; ++y) {
+  for (int y = 0; y < h; ++y) {  // y: the row as seen, 0 at the top
+    const bool upper = y < h / 2;
+    const COLORREF colour = upper ? top : bottom;
+    const int stored = topDown ? y : h - 1 - y;
     for (int x = 0; x < w; ++x) {
-      BYTE* p = &f[off + stride * y + x * (bpp / 8)];
+      BYTE* p = &f[off + stride * stored + x * (bpp / 8)];
       if (bpp == 8) {
-        *p = 7;  // entry 7 of the table
+        *p = upper ? 7 : 8;  // entries 7 and 8 of the table
       } else {
         p[0] = GetBValue(colour);
         p[1] = GetGValue(colour);
@@ -425,9 +506,12 @@ bool WritePicture(const std::string& path, int w, int h, int bpp, COLORREF colou
     }
   }
   if (bpp == 8) {
-    f[54 + 4 * 7] = GetBValue(colour);
-    f[54 + 4 * 7 + 1] = GetGValue(colour);
-    f[54 + 4 * 7 + 2] = GetRValue(colour);
+    for (int i : {7, 8}) {
+      const COLORREF c = i == 7 ? top : bottom;
+      f[54 + 4 * i] = GetBValue(c);
+      f[54 + 4 * i + 1] = GetGValue(c);
+      f[54 + 4 * i + 2] = GetRValue(c);
+    }
   }
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -442,14 +526,18 @@ TEST_F(DialerDial, ThePictureFillsTheFrameLessTwoPixelsOnEachSide) {
   struct Case {
     const char* what;
     int bpp;
-    COLORREF colour;
+    COLORREF colour;  // the upper half
+    COLORREF bottom;  // the lower half
+    bool topDown;
     bool damaged;
   };
-  for (const Case& c : {Case{"8-bit", 8, magenta, false}, Case{"24-bit", 24, teal, false},
-                        Case{"damaged", 8, magenta, true}}) {
+  for (const Case& c : {Case{"8-bit", 8, magenta, magenta, false, false}, Case{"24-bit", 24, teal, teal, false, false},
+                        Case{"top-down 24-bit", 24, teal, magenta, true, false},
+                        Case{"top-down 8-bit", 8, magenta, teal, true, false},
+                        Case{"damaged", 8, magenta, magenta, false, true}}) {
     SCOPED_TRACE(c.what);
     const std::string dir = MakeFolder(std::string("pic-") + c.what);
-    ASSERT_TRUE(WritePicture(dir + "\\signin_zn.bmp", 37, 11, c.bpp, c.colour));
+    ASSERT_TRUE(WritePicture(dir + "\\signin_zn.bmp", 37, 12, c.bpp, c.colour, c.bottom, c.topDown));
     if (c.damaged) {  // a bit count the loader refuses
       HANDLE f = CreateFileA((dir + "\\signin_zn.bmp").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
       SetFilePointer(f, 28, nullptr, FILE_BEGIN);
@@ -463,21 +551,36 @@ TEST_F(DialerDial, ThePictureFillsTheFrameLessTwoPixelsOnEachSide) {
     DialerRun run = StartDialer(o);
     ASSERT_TRUE(run.dialog) << LastError();
     ASSERT_TRUE(WaitStartupDone(run.dialog));
-    Send(run.dialog, WM_NULL);
-    Sleep(300);
     RECT frame = WindowRect(GetDlgItem(run.dialog, kPictureFrame));
-    auto shot = Grab(c.what);
-    ASSERT_TRUE(shot) << LastError();
     const int l = frame.left + 2, t = frame.top + 2, r = frame.right - 3, b = frame.bottom - 3;
+    // The first paint comes some time after the dialog shows: wait for the picture (or, for
+    // the damaged file, for the bound of a paint that must not bring one).
+    std::optional<Screen> shot;
+    auto pictureShown = [&] {
+      shot = Grab(c.what);
+      return shot && shot->At((l + r) / 2, t + 1) == c.colour;
+    };
+    if (c.damaged) {
+      EXPECT_TRUE(StaysFalse(pictureShown, "a picture from a damaged file")) << LastError();
+    } else {
+      EXPECT_TRUE(WaitFor(pictureShown, kTimeout, "the picture on screen")) << LastError();
+    }
+    ASSERT_TRUE(shot) << LastError();
     if (c.damaged) {
       EXPECT_NE(c.colour, shot->At((l + r) / 2, (t + b) / 2)) << "no picture";
     } else {
-      for (POINT p : {POINT{l, t}, POINT{r, t}, POINT{l, b}, POINT{r, b}, POINT{(l + r) / 2, (t + b) / 2}}) {
-        EXPECT_EQ(c.colour, shot->At(p.x, p.y)) << "inside at " << p.x << "," << p.y;
+      // Upright: the upper half of the picture at the top of the frame.
+      for (POINT p : {POINT{l, t}, POINT{r, t}, POINT{(l + r) / 2, t + (b - t) / 4}}) {
+        EXPECT_EQ(c.colour, shot->At(p.x, p.y)) << "upper half at " << p.x << "," << p.y;
       }
-      for (POINT p : {POINT{l - 1, (t + b) / 2}, POINT{r + 1, (t + b) / 2}, POINT{(l + r) / 2, t - 1},
-                      POINT{(l + r) / 2, b + 1}}) {
+      for (POINT p : {POINT{l, b}, POINT{r, b}, POINT{(l + r) / 2, b - (b - t) / 4}}) {
+        EXPECT_EQ(c.bottom, shot->At(p.x, p.y)) << "lower half at " << p.x << "," << p.y;
+      }
+      for (POINT p : {POINT{l - 1, t + 1}, POINT{r + 1, t + 1}, POINT{(l + r) / 2, t - 1}}) {
         EXPECT_NE(c.colour, shot->At(p.x, p.y)) << "outside at " << p.x << "," << p.y;
+      }
+      for (POINT p : {POINT{l - 1, b - 1}, POINT{r + 1, b - 1}, POINT{(l + r) / 2, b + 1}}) {
+        EXPECT_NE(c.bottom, shot->At(p.x, p.y)) << "outside at " << p.x << "," << p.y;
       }
     }
     ASSERT_TRUE(ClickControl(run.dialog, IDCANCEL));

@@ -38,7 +38,7 @@ int PixelIndex(int x, int y, int bpp) { return (x * 3 + y * 5) % (1 << bpp); }
 Rgb TrueColour(int x, int y) { return {static_cast<BYTE>(x * 20), static_cast<BYTE>(y * 30), static_cast<BYTE>(x * 5 + y * 9)}; }
 
 // A well-formed BMP file of |w| by |h| pixels, bottom-up, uncompressed.
-std::vector<BYTE> MakeBmp(int w, int h, int bpp) {
+std::vector<BYTE> MakeBmp(int w, int h, int bpp, bool topDown = false) {
   const int entries = bpp <= 8 ? (1 << bpp) : 0;
   const int stride = ((w * bpp + 31) / 32) * 4;
   const size_t offBits = 14 + 40 + 4 * entries;
@@ -49,7 +49,7 @@ std::vector<BYTE> MakeBmp(int w, int h, int bpp) {
   Put32(f, 10, static_cast<DWORD>(offBits));
   Put32(f, 14, 40);
   Put32(f, 18, static_cast<DWORD>(w));
-  Put32(f, 22, static_cast<DWORD>(h));
+  Put32(f, 22, static_cast<DWORD>(topDown ? -h : h));
   Put16(f, 26, 1);
   Put16(f, 28, static_cast<WORD>(bpp));
   Put32(f, 34, static_cast<DWORD>(stride * h));
@@ -60,7 +60,7 @@ std::vector<BYTE> MakeBmp(int w, int h, int bpp) {
     f[54 + 4 * i + 2] = c.r;
   }
   for (int y = 0; y < h; ++y) {
-    BYTE* row = &f[offBits + static_cast<size_t>(stride) * (h - 1 - y)];
+    BYTE* row = &f[offBits + static_cast<size_t>(stride) * (topDown ? y : h - 1 - y)];
     for (int x = 0; x < w; ++x) {
       if (bpp == 24 || bpp == 32) {
         Rgb c = TrueColour(x, y);
@@ -154,7 +154,8 @@ std::vector<Rgb> Draw(const PictureFile& picture, int w, int h) {
   HBITMAP dib = CreateDIBSection(dc, &target, DIB_RGB_COLORS, &pixels, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, dib);
   const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
-  g_lastDrawResult = StretchDIBits(dc, 0, 0, w, h, 0, 0, header->biWidth, header->biHeight, bits.data(),
+  const int rows = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+  g_lastDrawResult = StretchDIBits(dc, 0, 0, w, h, 0, 0, header->biWidth, rows, bits.data(),
                 reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
   GdiFlush();
   std::vector<Rgb> out;
@@ -173,31 +174,34 @@ class WellFormed : public ::testing::TestWithParam<int> {};
 TEST_P(WellFormed, ParsesIntoBlocksAndDrawsEveryPixel) {
   const int bpp = GetParam();
   const int w = 13, h = 7;  // odd sizes: rows padded to four bytes
-  std::vector<BYTE> file = MakeBmp(w, h, bpp);
-  PictureFile pic;
-  ASSERT_TRUE(Parse(file, pic));
-  const UINT entries = bpp <= 8 ? (1u << bpp) : 0;
-  EXPECT_EQ(entries, pic.paletteEntries);
-  EXPECT_EQ(40u + 4 * entries, pic.info.size());
-  EXPECT_EQ(Get32(file, 2) - Get32(file, 10), pic.bits.size());
-  EXPECT_EQ(0, std::memcmp(pic.info.data(), &file[14], 40)) << "header kept as in the file";
-  for (UINT i = 0; i < entries; ++i) {
-    Rgb c = PaletteColour(static_cast<int>(i));
-    EXPECT_EQ(c.r, pic.ColourTable()[i].rgbRed) << i;
-    EXPECT_EQ(c.b, pic.ColourTable()[i].rgbBlue) << i;
-  }
-  std::vector<Rgb> drawn = Draw(pic, w, h);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      Rgb want = bpp <= 8 ? PaletteColour(PixelIndex(x, y, bpp)) : TrueColour(x, y);
-      Rgb got = drawn[y * w + x];
-      if (bpp == 16) {  // five bits per channel
-        want = {static_cast<BYTE>(want.r & 0xF8), static_cast<BYTE>(want.g & 0xF8), static_cast<BYTE>(want.b & 0xF8)};
-        got = {static_cast<BYTE>(got.r & 0xF8), static_cast<BYTE>(got.g & 0xF8), static_cast<BYTE>(got.b & 0xF8)};
+  for (bool topDown : {false, true}) {  // a negative height: rows stored from the top
+    SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+    std::vector<BYTE> file = MakeBmp(w, h, bpp, topDown);
+    PictureFile pic;
+    ASSERT_TRUE(Parse(file, pic));
+    const UINT entries = bpp <= 8 ? (1u << bpp) : 0;
+    EXPECT_EQ(entries, pic.paletteEntries);
+    EXPECT_EQ(40u + 4 * entries, pic.info.size());
+    EXPECT_EQ(Get32(file, 2) - Get32(file, 10), pic.bits.size());
+    EXPECT_EQ(0, std::memcmp(pic.info.data(), &file[14], 40)) << "header kept as in the file";
+    for (UINT i = 0; i < entries; ++i) {
+      Rgb c = PaletteColour(static_cast<int>(i));
+      EXPECT_EQ(c.r, pic.ColourTable()[i].rgbRed) << i;
+      EXPECT_EQ(c.b, pic.ColourTable()[i].rgbBlue) << i;
+    }
+    std::vector<Rgb> drawn = Draw(pic, w, h);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        Rgb want = bpp <= 8 ? PaletteColour(PixelIndex(x, y, bpp)) : TrueColour(x, y);
+        Rgb got = drawn[y * w + x];
+        if (bpp == 16) {  // five bits per channel
+          want = {static_cast<BYTE>(want.r & 0xF8), static_cast<BYTE>(want.g & 0xF8), static_cast<BYTE>(want.b & 0xF8)};
+          got = {static_cast<BYTE>(got.r & 0xF8), static_cast<BYTE>(got.g & 0xF8), static_cast<BYTE>(got.b & 0xF8)};
+        }
+        ASSERT_TRUE(want == got) << "bpp " << bpp << " at " << x << "," << y << ": got " << int(got.r) << ","
+                                 << int(got.g) << "," << int(got.b) << " want " << int(want.r) << "," << int(want.g)
+                                 << "," << int(want.b);
       }
-      ASSERT_TRUE(want == got) << "bpp " << bpp << " at " << x << "," << y << ": got " << int(got.r) << ","
-                               << int(got.g) << "," << int(got.b) << " want " << int(want.r) << "," << int(want.g)
-                               << "," << int(want.b);
     }
   }
 }
@@ -298,7 +302,8 @@ TEST(PictureFile, RejectsMalformedHeaders) {
       {"zero width", 18, 0},
       {"negative width", 18, static_cast<DWORD>(-8)},
       {"zero height", 22, 0},
-      {"negative (top-down) height", 22, static_cast<DWORD>(-8)},
+      {"top-down height beyond the limit", 22, static_cast<DWORD>(-(1 << 20))},
+      {"most negative height", 22, 0x80000000u},
       {"huge width", 18, 1u << 20},
       {"huge height", 22, 1u << 20},
       {"JPEG compression", 30, BI_JPEG},
@@ -315,6 +320,12 @@ TEST(PictureFile, RejectsMalformedHeaders) {
     Put32(file, c.at, c.value);
     EXPECT_FALSE(Parses(file)) << c.what;
   }
+  std::vector<BYTE> topDownRuns = MakeRle8(6, 4);
+  Put32(topDownRuns, 22, static_cast<DWORD>(-4));
+  EXPECT_FALSE(Parses(topDownRuns)) << "run-length pictures are bottom-up only";
+  std::vector<BYTE> topDownShort = MakeBmp(8, 8, 8, true);
+  Put32(topDownShort, 2, 54 + 1024 + 8 * 7);
+  EXPECT_FALSE(Parses(topDownShort)) << "the rows of a top-down picture count as well";
   for (WORD bpp : {0, 2, 3, 5, 7, 9, 12, 48, 64, 0xFFFF}) {
     std::vector<BYTE> file = good;
     Put16(file, 28, bpp);
@@ -335,7 +346,7 @@ TEST(PictureFile, RejectsShortFiles) {
 
 TEST(PictureFile, RandomlyDamagedFilesNeverLeadOutsideTheBlocks) {
   std::vector<std::vector<BYTE>> seeds = {MakeBmp(9, 5, 1), MakeBmp(9, 5, 4), MakeBmp(9, 5, 8), MakeBmp(9, 5, 24),
-                                          MakeBmp(3, 3, 32), MakeRle8(6, 4)};
+                                          MakeBmp(3, 3, 32), MakeRle8(6, 4), MakeBmp(7, 4, 24, true)};
   std::mt19937 rng(7);
   int accepted = 0;
   for (int round = 0; round < 3000; ++round) {
@@ -357,14 +368,17 @@ TEST(PictureFile, RandomlyDamagedFilesNeverLeadOutsideTheBlocks) {
     const BITMAPINFOHEADER& h = pic.Header();
     ASSERT_EQ(40u, h.biSize);
     ASSERT_GT(h.biWidth, 0);
-    ASSERT_GT(h.biHeight, 0);
+    ASSERT_GT(pic.Rows(), 0);
+    if (h.biHeight < 0) {
+      ASSERT_TRUE(h.biCompression == BI_RGB || h.biCompression == BI_BITFIELDS);
+    }
     if (h.biCompression == BI_RGB) {
       const ULONGLONG stride = ((static_cast<ULONGLONG>(h.biWidth) * h.biBitCount + 31) / 32) * 4;
-      ASSERT_GE(pic.bits.size(), stride * static_cast<ULONGLONG>(h.biHeight)) << "round " << round;
+      ASSERT_GE(pic.bits.size(), stride * static_cast<ULONGLONG>(pic.Rows())) << "round " << round;
     }
     // Small pictures are drawn for real behind guard pages; a read past a block faults (or,
     // under Wine, fails the call).
-    if (static_cast<ULONGLONG>(h.biWidth) * h.biHeight <= 4096) {
+    if (static_cast<ULONGLONG>(h.biWidth) * pic.Rows() <= 4096) {
       Draw(pic, 16, 16);
       ASSERT_NE(0, g_lastDrawResult) << "round " << round << ": " << h.biWidth << "x" << h.biHeight << " bpp "
                                      << h.biBitCount << " compression " << h.biCompression;

@@ -134,6 +134,31 @@ TEST(CommandLine, RandomBytesNeverCrashAndStayWithinTheTail) {
   EXPECT_EQ(100000u, g_strCmdLineUser.size());
 }
 
+// /U and /P replace what the edits would show, cut to the edits' limit: on Windows
+// WM_SETTEXT ignores EM_LIMITTEXT, so a longer text would sit in the edit and fail every
+// later read with "Please enter no more than 100 characters.". The parsed password is wiped,
+// its whole buffer.
+TEST(CommandLine, ValuesReplaceTheStoredOnesCutToTheEditsLimitAndThePasswordIsWiped) {
+  const std::string longUser(150, 'u'), longPassword(130, 'p');
+  ParseCommandLine("/U\"" + longUser + "\" /P\"" + longPassword + "\"");
+  const char* parsed = g_strCmdLinePassword.data();
+  const size_t parsedBytes = g_strCmdLinePassword.capacity();
+  std::string user = "stored", password = "stored-password";
+  ApplyCommandLineCredentials(user, password);
+  EXPECT_EQ(std::string(100, 'u'), user);
+  EXPECT_EQ(std::string(100, 'p'), password);
+  EXPECT_TRUE(g_strCmdLinePassword.empty());
+  ASSERT_EQ(parsed, g_strCmdLinePassword.data()) << "wiped in place, not freed";
+  EXPECT_EQ(std::string(parsedBytes, '\0'), std::string(parsed, parsedBytes));
+
+  ParseCommandLine("/U\"" + std::string(100, 'a') + "\"");
+  user = "stored";
+  password = "kept";
+  ApplyCommandLineCredentials(user, password);
+  EXPECT_EQ(std::string(100, 'a'), user) << "exactly the limit is kept whole";
+  EXPECT_EQ("kept", password) << "no /P: the stored password stays";
+}
+
 // --- registry reader
 
 constexpr char kKey[] = "SOFTWARE\\TzDialerTest";

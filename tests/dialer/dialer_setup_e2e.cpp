@@ -327,6 +327,25 @@ TEST_F(DialerSetup, StoredCredentialsAreRestoredOnlyWithSavePassword) {
   auto get = CallsOf("RasGetEntryDialParamsA");
   ASSERT_EQ(1u, get.size());
   EXPECT_EQ("1052", Field(get[0], "dwSize"));
+  run.process.Kill();
+
+  // RAS cannot give the stored credentials: the edits stay empty, nothing is said, and the
+  // dialog works as on a first start.
+  WriteConfig(StandardConfig("[FailCalls]\nRasGetEntryDialParamsA=623\n"));
+  DialerRun failing = Start();
+  ASSERT_TRUE(failing.dialog);
+  EXPECT_EQ("", ControlText(failing.dialog, kUserName));
+  EXPECT_EQ(0, Send(GetDlgItem(failing.dialog, kPassword), WM_GETTEXTLENGTH).value_or(-1));
+  EXPECT_EQ(kPromptUser, Status(failing.dialog));
+  EXPECT_EQ(BST_UNCHECKED, CheckState(GetDlgItem(failing.dialog, kSavePassword)));
+  EXPECT_EQ(1u, VisibleTopWindows(failing.process.Pid()).size()) << "no message";
+  ASSERT_TRUE(SetControlText(failing.dialog, kUserName, "demo"));
+  ASSERT_TRUE(SetControlText(failing.dialog, kPassword, "tessory"));
+  ASSERT_TRUE(WaitControlText(failing.dialog, kStatus, kPromptConnect)) << LastError();
+  ASSERT_TRUE(ClickControl(failing.dialog, IDOK)) << LastError();
+  auto code = failing.process.WaitExit(20000);
+  ASSERT_TRUE(code.has_value()) << "not connected; status: " << Status(failing.dialog);
+  EXPECT_EQ(0u, *code);
 }
 
 TEST_F(DialerSetup, SavedUserWithoutPasswordLeavesSavePasswordOff) {
@@ -444,7 +463,10 @@ TEST_F(DialerSetup, HelpDoesNothing) {
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(SendKeyInput(GetDlgItem(run.dialog, kUserName), VK_F1)) << LastError();
   ASSERT_TRUE(PostCommand(run.dialog, 57670)) << LastError();  // the standard help command
-  Sleep(1500);
+  EXPECT_TRUE(StaysFalse(
+      [&] { return VisibleTopWindows(run.process.Pid()).size() != 1 || !ProcessesNamed("winhlp32.exe").empty(); },
+      "a window or the help program after F1 and the help command"))
+      << LastError();
   auto windows = VisibleTopWindows(run.process.Pid());
   ASSERT_EQ(1u, windows.size()) << "only the main dialog";
   EXPECT_EQ(run.dialog, windows[0]);

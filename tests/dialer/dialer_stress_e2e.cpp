@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -42,18 +43,42 @@ class DialerStress : public ::testing::Test {
     ASSERT_EQ(0u, *code) << "the dialer crashed";
   }
 
-  static void ExpectNoDoubleHangUp() {
+  // Every hang-up found its handle (the simulator answers a second hang-up of one handle
+  // with 6); returns how many there were.
+  static int ExpectNoDoubleHangUp() {
     int ok = 0;
     for (const std::string& line : CallsOf("RasHangUpA")) {
       EXPECT_EQ("0", Field(line, "rc")) << "a handle hung up twice or unknown: " << line;
       ok += Field(line, "rc") == "0";
     }
-    std::printf("hang-ups: %d\n", ok);
+    return ok;
+  }
+
+  // The seed of a randomised run: TZ_STRESS_SEED when set (to rerun a failed run), else
+  // |fallback|. Printed, and kept in the test's XML record.
+  static unsigned Seed(unsigned fallback) {
+    const char* env = std::getenv("TZ_STRESS_SEED");
+    const unsigned seed = env && *env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : fallback;
+    std::printf("seed %u (rerun with TZ_STRESS_SEED=%u)\n", seed, seed);
+    ::testing::Test::RecordProperty("seed", static_cast<int>(seed));
+    return seed;
+  }
+
+  // Connect can be pressed: the dialog is shown (a dialog on its way out after a connection
+  // is hidden before its process ends) and Connect is enabled. False once the process ended.
+  static bool WaitIdleOrGone(DialerRun& run) {
+    return WaitFor(
+        [&] {
+          if (!run.process.Running()) return true;
+          return IsWindowVisible(run.dialog) && IsEnabled(GetDlgItem(run.dialog, IDOK));
+        },
+        kTimeout, "Connect enabled, or the dialer gone");
   }
 };
 
 TEST_F(DialerStress, CancelRacesStatesErrorsAndDrops) {
-  std::mt19937 rng(4242);
+  const unsigned seed = Seed(4242);
+  std::mt19937 rng(seed);
   const int walk[] = {0, 1, 2, 3, 4, 5, 6, 14, 18};
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
@@ -73,30 +98,22 @@ TEST_F(DialerStress, CancelRacesStatesErrorsAndDrops) {
     }
     WriteConfig(StandardConfig(faults, 1 + static_cast<int>(rng() % 4)));
 
-    // A dialog that is no longer shown is ending (a connection came up): wait for that.
-    if (!run.process.Running() || !IsVisible(run.dialog)) {
+    if (!WaitIdleOrGone(run)) {
+      FAIL() << "Connect never came back; status: " << ControlText(run.dialog, kStatus) << " (seed " << seed << ")";
+    }
+    if (!run.process.Running()) {
       ExpectCleanExit(run);
       run = Ready();
       ASSERT_TRUE(run.dialog);
       ++restarts;
+      ASSERT_TRUE(WaitIdleOrGone(run) && run.process.Running()) << LastError();
     }
-    if (!WaitFor([&] { return IsEnabled(GetDlgItem(run.dialog, IDOK)) || !run.process.Running(); }, kTimeout,
-                 "Connect enabled")) {
-      FAIL() << "Connect never came back; status: " << ControlText(run.dialog, kStatus);
-    }
-    if (!run.process.Running() || !IsVisible(run.dialog)) continue;
-    // Sent, not posted: the dial has started (and Connect is disabled) when this returns. A
-    // posted click could still wait in the queue while the next round already finds Connect
-    // enabled, and would then disable it under that round's click.
-    // The click may still meet a dialog that a late connection is ending; the next round
-    // then waits for the clean exit.
-    if (!ClickAndWait(GetDlgItem(run.dialog, IDOK), kTimeout)) {
-      ASSERT_FALSE(IsVisible(run.dialog)) << LastError();
-      continue;
-    }
+    // Both clicks are handled before they return: a click still queued from one round would
+    // otherwise land in the next one. The race under test is Cancel against RAS's thread.
+    ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDOK))) << LastError() << " (seed " << seed << ")";
     ++dials;
-    Sleep(rng() % 30);
-    Click(GetDlgItem(run.dialog, IDCANCEL));
+    Sleep(rng() % 30);  // the race itself: Cancel at a random moment of the walk
+    ClickAndWait(GetDlgItem(run.dialog, IDCANCEL));  // refused when the dialog has already gone
     // Answering a sent message proves the dialog's thread is not stuck (unless the Cancel
     // came after an error and closed the dialog).
     if (IsWindow(run.dialog)) {
@@ -106,17 +123,25 @@ TEST_F(DialerStress, CancelRacesStatesErrorsAndDrops) {
   }
   if (run.process.Running()) {
     WaitFor([&] { return IsEnabled(GetDlgItem(run.dialog, kUserName)); }, kTimeout, "idle");
-    Click(GetDlgItem(run.dialog, IDCANCEL));
-    Click(GetDlgItem(run.dialog, IDCANCEL));
+    ClickAndWait(GetDlgItem(run.dialog, IDCANCEL));
+    ClickAndWait(GetDlgItem(run.dialog, IDCANCEL));
   }
   ExpectCleanExit(run);
-  std::printf("dials: %d, restarts: %d\n", dials, restarts);
-  EXPECT_GE(static_cast<int>(CallsOf("RasDialA").size()), dials / 2);
-  ExpectNoDoubleHangUp();
+  // Every press of an enabled Connect dialled once, and every attempt ended exactly one way:
+  // hung up (by Cancel, an error or a drop) or connected, leaving its connection up and
+  // ending the dialer.
+  EXPECT_EQ(60, dials);
+  EXPECT_EQ(static_cast<size_t>(dials), CallsOf("RasDialA").size()) << Join(CallLog());
+  const int hangUps = ExpectNoDoubleHangUp();
+  int up = 0;
+  for (auto& [name, values] : Connections()) up += values["Entry"] == kEntry;
+  EXPECT_EQ(dials, hangUps + up) << "seed " << seed << "\n" << Join(CallLog());
+  EXPECT_LE(up, restarts + 1) << "a connection that did not end the dialer";
 }
 
 TEST_F(DialerStress, EndingWhileNotificationsKeepArriving) {
-  std::mt19937 rng(99);
+  const unsigned seed = Seed(99);
+  std::mt19937 rng(seed);
   for (int round = 0; round < 12; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     WriteConfig(StandardConfig("LateDelayMs=1\n[Faults]\nLateNotifications=40\n", 1 + round % 3));
@@ -139,14 +164,17 @@ TEST_F(DialerStress, EndingWhileNotificationsKeepArriving) {
     ASSERT_TRUE(code.has_value()) << "the dialer hangs";
     ASSERT_EQ(0u, *code) << "the dialer crashed";
   }
-  ExpectNoDoubleHangUp();
+  const int hangUps = ExpectNoDoubleHangUp();
+  int up = 0;
+  for (auto& [name, values] : Connections()) up += values["Entry"] == kEntry;
+  EXPECT_EQ(12, hangUps + up) << "each of the 12 attempts hung up once or left up; seed " << seed;
 }
 
 TEST_F(DialerStress, ErrorsAtEveryStateWithLateNotificationsLeaveAConsistentDialog) {
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
   const int walk[] = {0, 1, 2, 3, 4, 5, 6, 14, 18};
-  for (int state : walk) {
+  for (const int& state : walk) {
     SCOPED_TRACE("error at state " + std::to_string(state));
     WriteConfig(StandardConfig("[Faults]\nErrorState=" + std::to_string(state) +
                                    "\nErrorCode=678\nExtendedError=0\nLateNotifications=6\n",
@@ -155,7 +183,11 @@ TEST_F(DialerStress, ErrorsAtEveryStateWithLateNotificationsLeaveAConsistentDial
     ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
     ASSERT_TRUE(WaitControlText(run.dialog, kStatus, "Error 678: There is no answer.")) << LastError() << "\n" << Join(CallLog());
     ASSERT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
-    Sleep(100);  // late notifications of the failed attempt change nothing
+    // An attempt ends with its error notification: once the dialer has hung it up, nothing
+    // more can arrive for it, and the status line keeps the error.
+    const size_t attempt = &state - walk + 1;
+    ASSERT_TRUE(WaitFor([&] { return CallsOf("RasHangUpA").size() == attempt; }, kTimeout, "the hang-up"))
+        << Join(CallLog());
     EXPECT_EQ("Error 678: There is no answer.", ControlText(run.dialog, kStatus));
   }
   ASSERT_TRUE(ClickControl(run.dialog, IDCANCEL));

@@ -96,6 +96,19 @@ bool WaitFor(const std::function<bool()>& done, Ms timeout, const std::string& w
   }
 }
 
+bool StaysFalse(const std::function<bool()>& happened, const std::string& what, Ms bound) {
+  const DWORD start = GetTickCount();
+  do {
+    if (happened()) {
+      Fail("happened within " + std::to_string(bound) + " ms, and must not: " + what);
+      return false;
+    }
+    Sleep(kPollInterval);
+  } while (GetTickCount() - start < bound);
+  if (happened()) return Fail("happened, and must not: " + what);
+  return true;
+}
+
 // ---- Windows --------------------------------------------------------------------------------
 
 std::string ClassOf(HWND window) {

@@ -30,6 +30,15 @@ const std::string& LastError();
 // Polls `done` until it holds or `timeout` passes; on time-out LastError() names `what`.
 bool WaitFor(const std::function<bool()>& done, Ms timeout, const std::string& what);
 
+// How long a test watches for something that must NOT happen, counted from the last event
+// that could cause it (a message handled, a process started): far above the time the
+// programs take to react under Wine here (a window or a started process shows within
+// ~300 ms), so a wrong reaction is seen.
+inline constexpr Ms kQuietBound = 1500;
+// Watches for kQuietBound (or |bound|): true when `happened` never held; on failure
+// LastError() names `what`.
+bool StaysFalse(const std::function<bool()>& happened, const std::string& what, Ms bound = kQuietBound);
+
 // ---- Processes ------------------------------------------------------------------------------
 
 struct LaunchOptions {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FailureSeam.h"
 #include "Framework.h"
 
 namespace {
@@ -21,45 +22,6 @@ struct AppSetUp {
   }
 } g_appSetUp;
 
-// Finds a message box of this process by caption, records its text and closes it; runs on
-// a thread of its own because the box is modal on the dialog's thread.
-struct BoxWatcher {
-  std::string caption;
-  std::string text;
-  bool seen = false;
-  HANDLE thread = nullptr;
-
-  static BOOL CALLBACK FindText(HWND child, LPARAM self) {
-    auto* w = reinterpret_cast<BoxWatcher*>(self);
-    char cls[32] = {};
-    GetClassNameA(child, cls, sizeof(cls));
-    std::string t = fw::GetWindowString(child);
-    if (lstrcmpiA(cls, "Static") == 0 && !t.empty()) w->text = t;
-    return TRUE;
-  }
-  static DWORD WINAPI Run(void* p) {
-    auto* w = static_cast<BoxWatcher*>(p);
-    for (int i = 0; i < 250 && !w->seen; ++i) {
-      HWND box = FindWindowA("#32770", w->caption.c_str());
-      if (box != nullptr) {
-        EnumChildWindows(box, &BoxWatcher::FindText, reinterpret_cast<LPARAM>(w));
-        w->seen = true;
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-      }
-      Sleep(20);
-    }
-    return 0;
-  }
-  void Start() { thread = CreateThread(nullptr, 0, &BoxWatcher::Run, this, 0, nullptr); }
-  void Join() {
-    if (thread) {
-      WaitForSingleObject(thread, 10000);
-      CloseHandle(thread);
-      thread = nullptr;
-    }
-  }
-};
-
 class TestDialog : public CDialog {
  public:
   TestDialog() : CDialog(200) {}
@@ -71,6 +33,7 @@ class TestDialog : public CDialog {
   int okCount = 0;
   int bindCount = 0;
   bool withLimit = true;
+  bool failExchange = false;
   CWnd boundEdit;
 
   void DoDataExchange(CDataExchange* dx) override {
@@ -83,6 +46,11 @@ class TestDialog : public CDialog {
     }
     DDX_Check(dx, 1002, check);
     DDX_Text(dx, 1001, second);
+    if (failExchange) {
+      failExchange = false;
+      seam::FailNextAllocation();
+      second = std::string(200, 'x');
+    }
   }
   BOOL OnInitDialog() override {
     CDialog::OnInitDialog();
@@ -96,6 +64,7 @@ class TestDialog : public CDialog {
   }
   void OnFirstChanged() { ++changeCount; }
   void OnOkCommand() { ++okCount; }
+  void OnRewrite() { UpdateData(false); }
   DECLARE_MESSAGE_MAP()
 };
 
@@ -103,6 +72,7 @@ BEGIN_MESSAGE_MAP(TestDialog, CDialog)
   ON_MESSAGE(WM_CREATE, &TestDialog::OnCreateMsg)
   ON_EN_CHANGE(1000, &TestDialog::OnFirstChanged)
   ON_COMMAND(IDOK, &TestDialog::OnOkCommand)
+  ON_COMMAND(0x7050, &TestDialog::OnRewrite)
 END_MESSAGE_MAP()
 
 std::string Text(HWND dlg, int id) { return fw::GetWindowString(GetDlgItem(dlg, id)); }
@@ -118,6 +88,15 @@ TEST(FwStrings, TrimAndBuffers) {
   EXPECT_EQ("a", fw::FromBuffer(early, sizeof(early)));
   EXPECT_EQ("no more than 100 chars, 100", fw::FormatPercent1("no more than %1 chars, %1", "100"));
   EXPECT_EQ("Please enter no more than %1 characters.", fw::LoadStr(AFX_IDP_PARSE_STRING_SIZE));
+  // Wiping covers the whole buffer: what a longer earlier text left past the end goes too.
+  std::string secret(40, 's');
+  secret = "ab";
+  const char* buffer = secret.data();
+  const size_t bytes = secret.capacity();
+  fw::WipeString(secret);
+  EXPECT_TRUE(secret.empty());
+  ASSERT_EQ(buffer, secret.data());
+  EXPECT_EQ(std::string(bytes, '\0'), std::string(buffer, bytes));
 }
 
 TEST(Dialog, CreateReachesTheDialogAndInitWritesMembers) {
@@ -179,7 +158,7 @@ TEST(Dialog, ReadingATooLongTextFailsWithTheMessageAndStopsTheExchange) {
   bool result = true;
   HWND focusAfter = nullptr, firstEdit = nullptr;
   std::string readFirst, readSecond;
-  BoxWatcher watcher;
+  seam::BoxWatcher watcher;
   watcher.caption = "Framework Test";
   dlg.body = [&](TestDialog& d) {
     // WM_SETTEXT ignores the limit, as a paste from another program would not.
@@ -195,7 +174,7 @@ TEST(Dialog, ReadingATooLongTextFailsWithTheMessageAndStopsTheExchange) {
   };
   dlg.DoModal();
   EXPECT_FALSE(result);
-  EXPECT_TRUE(watcher.seen);
+  EXPECT_EQ(1, watcher.seen);
   EXPECT_EQ("Please enter no more than 10 characters.", watcher.text);
   EXPECT_EQ(firstEdit, focusAfter) << "focus goes back to the edit that failed";
   EXPECT_EQ("12345678901", readFirst) << "members read before the check keep their values";
@@ -265,4 +244,48 @@ TEST(Profile, IntegersAreDwordsInSectionsUnderTheVendorKey) {
   ASSERT_TRUE(g_app.WriteProfileString("Settings", "Name", "abc"));
   EXPECT_EQ("abc", g_app.GetProfileString("Settings", "Name", "x"));
   EXPECT_EQ("x", g_app.GetProfileString("Settings", "Absent", "x"));
+}
+
+// Out of memory in a handler is reported with the framework's text and goes no further than
+// the window procedure: a failed initialisation ends only that dialog, a failed command
+// leaves the dialog running with its state whole, and the next dialog works.
+TEST(HandlerFailures, OutOfMemoryIsReportedAndStopsAtTheWindowProcedure) {
+  seam::BoxWatcher watcher;
+  watcher.caption = "Framework Test";
+  watcher.Start();
+  TestDialog failing;
+  failing.body = [](TestDialog& d) {
+    seam::FailNextAllocation();
+    d.first = std::string(100, 'x');
+  };
+  EXPECT_EQ(-1, failing.DoModal()) << "a dialog whose initialisation failed ends with -1";
+  watcher.Join();
+  EXPECT_EQ(1, watcher.seen);
+  EXPECT_EQ("Out of memory.", watcher.text);
+  EXPECT_EQ(nullptr, failing.m_hWnd);
+
+  TestDialog dlg;
+  bool alive = false, writing = true;
+  int seenBoxes = -1;
+  std::string reportText;
+  dlg.body = [&](TestDialog& d) {
+    seam::BoxWatcher w;
+    w.caption = "Framework Test";
+    w.Start();
+    d.failExchange = true;
+    SendMessageA(d.m_hWnd, WM_COMMAND, 0x7050, 0);  // UpdateData(false) runs out of memory
+    w.Join();
+    seenBoxes = w.seen;
+    reportText = w.text;
+    alive = IsWindow(d.m_hWnd) != FALSE;
+    writing = d.IsWritingControls();
+    d.first = "after";
+    d.UpdateData(false);
+  };
+  EXPECT_EQ(IDCANCEL, dlg.DoModal());
+  EXPECT_EQ(1, seenBoxes);
+  EXPECT_EQ("Out of memory.", reportText);
+  EXPECT_TRUE(alive);
+  EXPECT_FALSE(writing) << "the write count is balanced after the failure";
+  EXPECT_EQ(1, dlg.createSeen) << "the next dialog is attached as usual";
 }

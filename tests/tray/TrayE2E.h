@@ -85,8 +85,10 @@ inline void ResetMachine() {
 
 // |heapCheck|: Wine's heap checking fills freed memory, so that a use after release shows
 // as a crash instead of passing unnoticed.
-inline Process StartCorvane(const std::string& version, const std::string& args = "", bool heapCheck = false) {
+inline Process StartCorvane(const std::string& version, const std::string& args = "", bool heapCheck = false,
+                            const std::string& workDir = "") {
   LaunchOptions options;
+  options.workDir = workDir;  // empty: the program's own folder
   options.windowsVersion = version;
   options.args = args;
   if (heapCheck) options.env.push_back({"WINEDEBUG", "warn+heap"});

@@ -31,6 +31,7 @@ class Frame : public ::testing::Test {
   void SetUp() override {
     ResetMachine();
     DeleteFileA(UrlLogPath().c_str());
+    DeleteFileA((UrlLogPath() + ".cwd").c_str());
     RegisterUrlRecorder();
   }
   void TearDown() override {
@@ -41,11 +42,12 @@ class Frame : public ::testing::Test {
     DeleteFileA(UrlLogPath().c_str());
   }
 
-  void Start(const std::string& version = "winxp", bool icon = true, bool heapCheck = false) {
+  void Start(const std::string& version = "winxp", bool icon = true, bool heapCheck = false,
+             const std::string& workDir = "") {
     InstallAdapter(version == "win98");
     if (icon) SetRegString(HKEY_LOCAL_MACHINE, kTrayKey, "ShowSysTrayIcon", "Yes");
     if (version == "nt40") SetRegString(HKEY_LOCAL_MACHINE, kAppKey, "IPMTUNTFlag", "true");
-    proc_ = StartCorvane(version, "", heapCheck);
+    proc_ = StartCorvane(version, "", heapCheck, workDir);
     ASSERT_TRUE(proc_) << LastError();
     frame_ = WaitFrame(proc_.Pid());
     ASSERT_NE(nullptr, frame_) << LastError();
@@ -83,13 +85,20 @@ TEST_F(Frame, UrlToLaunchDeletedThenOpenedOnce) {
   ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch", "  " + address + " "));
   ASSERT_TRUE(WaitFileLine(UrlLogPath(), address)) << LastError();
   EXPECT_FALSE(GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch").has_value()) << "deleted when taken";
-  Sleep(1500);  // five more ticks
+  // Five more ticks of 300 ms.
+  EXPECT_TRUE(StaysFalse([] { return UrlLog().size() > 1; }, "the address opened again")) << LastError();
   EXPECT_EQ(std::vector<std::string>{address}, UrlLog()) << "opened exactly once";
 
   // Empty and blank values stay and open nothing.
   for (const char* value : {"", "   \t "}) {
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch", value));
-    Sleep(1500);
+    EXPECT_TRUE(StaysFalse(
+        [&] {
+          return GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch") != std::optional<std::string>(value) ||
+                 UrlLog().size() != 1;
+        },
+        "a blank value taken or opened"))
+        << LastError();
     EXPECT_EQ(std::optional<std::string>(value), GetRegString(HKEY_LOCAL_MACHINE, kPoEKey, "URLToLaunch"));
     EXPECT_EQ(std::vector<std::string>{address}, UrlLog());
   }
@@ -127,7 +136,10 @@ TEST_F(Frame, PollPeriodFromUrlTimerPeriod) {
 }
 
 TEST_F(Frame, WebPageCommandsOpenTheirAddresses) {
-  Start();
+  // Started from another folder: the program makes its own folder the working folder, which
+  // the browser it starts inherits.
+  CreateDirectoryA("C:\\elsewhere", nullptr);
+  Start("winxp", true, false, "C:\\elsewhere");
   PostCommand(frame_, 32782);
   ASSERT_TRUE(WaitFileLine(UrlLogPath(), "https://www.velmora.example/")) << LastError();
   PostCommand(frame_, 32780);
@@ -137,6 +149,11 @@ TEST_F(Frame, WebPageCommandsOpenTheirAddresses) {
   EXPECT_EQ((std::vector<std::string>{"https://www.velmora.example/", "https://www.velmora.example/tessory/news/",
                                       "https://www.velmora.example/tessory/"}),
             UrlLog());
+  for (const std::string& dir : LogLines(UrlLogPath() + ".cwd")) {
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir + "\\Corvane.exe").c_str()))
+        << "working folder " << dir << " is not the program's";
+  }
+  EXPECT_EQ(3u, LogLines(UrlLogPath() + ".cwd").size());
   // Help asks WinHelp for the help file; under Wine that starts winhlp32.
   PostCommand(frame_, ID_TRAY_HELP);
   EXPECT_TRUE(WaitFor([] { return !ProcessesNamed("winhlp32.exe").empty(); }, 8000, "winhlp32 to start"));
@@ -262,7 +279,7 @@ TEST_F(Frame, ServiceNameOneDialogAtATime) {
   HWND menu = OpenTrayMenu();
   ASSERT_NE(nullptr, menu) << LastError();
   ASSERT_TRUE(ChoosePopupItem(menu, ID_SERVICE_NAME)) << LastError();
-  Sleep(700);
+  EXPECT_TRUE(StaysFalse([&] { return CountDialogs("Tessory - Service Name") != 1; }, "a second dialog")) << LastError();
   EXPECT_EQ(1u, CountDialogs("Tessory - Service Name"));
   EXPECT_TRUE(IsWindow(dlg));
   EXPECT_EQ(dlg, GetForegroundWindow()) << "brought to the front";
@@ -336,7 +353,7 @@ TEST_F(Frame, AboutOneDialogAtATime) {
   EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid())) << "no menu on a double click";
   Post(frame_, WM_TRAY_NOTIFY, kTrayId, WM_LBUTTONDBLCLK);
   PostCommand(frame_, ID_APP_ABOUT);
-  Sleep(700);
+  EXPECT_TRUE(StaysFalse([&] { return CountDialogs("About Tessory") != 1; }, "a second About")) << LastError();
   EXPECT_EQ(1u, CountDialogs("About Tessory"));
   EXPECT_EQ(dlg, GetForegroundWindow()) << "brought to the front";
   ClickControl(dlg, IDOK);
@@ -357,9 +374,10 @@ TEST_F(Frame, OtherNotificationsAreIgnored) {
     EXPECT_EQ(std::optional<LRESULT>(0), Send(frame_, WM_TRAY_NOTIFY, c.id, c.mouse, 3000))
         << "id " << c.id << " mouse " << std::hex << c.mouse;
   }
-  Sleep(300);
-  EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid()));
-  EXPECT_EQ(0u, CountDialogs("About Tessory"));
+  // The notifications were sent, so handled; what they must not open is watched for a while.
+  EXPECT_TRUE(StaysFalse([&] { return FindPopupMenu(proc_.Pid()) != nullptr || CountDialogs("About Tessory") != 0; },
+                         "a menu or About from an ignored notification"))
+      << LastError();
 
   HWND menu = OpenTrayMenu();
   ASSERT_NE(nullptr, menu) << LastError();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "FailureSeam.h"
 #include "Framework.h"
 
 namespace {
@@ -79,12 +80,30 @@ class TestFrame : public CFrameWnd {
     m_marker = 42;
     g_log.push_back(m_hWnd == nullptr ? "closed, still alive" : "not closed");
   }
+  // Runs out of memory; with |close|, after closing its own window.
+  void Fail(bool close) {
+    if (close) ::SendMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    seam::FailNextAllocation();
+    m_text = std::string(100, 'x');
+    g_log.push_back("not reached");
+  }
+  void OnFailingCommand() { Fail(false); }
+  void OnCloseSelfThenFail() { Fail(true); }
+  LRESULT OnTimerMsg(WPARAM, LPARAM) {
+    if (++m_ticks == 1) Fail(false);
+    return 0;
+  }
   int m_marker = 0;
+  int m_ticks = 0;
+  std::string m_text;
   DECLARE_MESSAGE_MAP()
 };
 IMPLEMENT_DYNCREATE(TestFrame)
 BEGIN_MESSAGE_MAP(TestFrame, CFrameWnd)
   ON_COMMAND(0x7010, &TestFrame::OnCloseSelf)
+  ON_COMMAND(0x7011, &TestFrame::OnFailingCommand)
+  ON_COMMAND(0x7012, &TestFrame::OnCloseSelfThenFail)
+  ON_MESSAGE(WM_TIMER, &TestFrame::OnTimerMsg)
 END_MESSAGE_MAP()
 
 // Runs the messages already queued; true when a WM_QUIT was among them.
@@ -179,6 +198,56 @@ TEST_F(Framework, CommandClosingItsOwnFrameKeepsTheObjectUntilItReturns) {
   EXPECT_EQ(1, static_cast<int>(std::count(g_log.begin(), g_log.end(), "frame deleted")));
   EXPECT_EQ(1, static_cast<int>(std::count(g_log.begin(), g_log.end(), "doc deleted")));
   EXPECT_TRUE(Pump());
+}
+
+// Out of memory in a frame's command or timer is reported with the framework's text and the
+// program goes on; a command that closed its own frame before failing still has the frame
+// deleted once, after it has returned.
+TEST_F(Framework, OutOfMemoryInCommandsAndTimersIsReportedAndTheFrameGoesOn) {
+  CCommandLineInfo info;
+  ASSERT_TRUE(g_app.ProcessShellCommand(info));
+  auto* frame = dynamic_cast<TestFrame*>(g_app.m_pMainWnd);
+  ASSERT_NE(nullptr, frame);
+  HWND wnd = frame->m_hWnd;
+  seam::BoxWatcher watcher;
+  watcher.caption = "Framework Tray Test";
+  watcher.expected = 2;
+  watcher.Start();
+  SendMessageA(wnd, WM_COMMAND, 0x7011, 0);
+  EXPECT_TRUE(IsWindow(wnd));
+  SendMessageA(wnd, WM_COMMAND, 0x7002, 0);
+  EXPECT_EQ((std::vector<std::string>{"doc"}), g_log) << "commands still route after the failure";
+
+  ASSERT_NE(0u, SetTimer(wnd, 1, 10, nullptr));
+  const DWORD start = GetTickCount();
+  MSG msg;
+  while (frame->m_ticks < 3 && GetTickCount() - start < 10000) {
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      DispatchMessageA(&msg);
+    } else {
+      Sleep(5);
+    }
+  }
+  KillTimer(wnd, 1);
+  watcher.Join();
+  EXPECT_GE(frame->m_ticks, 3) << "the timer goes on after the failed tick";
+  EXPECT_EQ(2, watcher.seen);
+  EXPECT_EQ("Out of memory.", watcher.text);
+
+  g_log.clear();
+  seam::BoxWatcher closing;
+  closing.caption = "Framework Tray Test";
+  closing.polls = 50;  // the box may never be seen (below)
+  closing.Start();
+  SendMessageA(wnd, WM_COMMAND, 0x7012, 0);
+  closing.Join();
+  // The main window's end has posted WM_QUIT, which ends the report's own message loop at
+  // once: whether the box was seen depends on timing, so it is not counted here.
+  EXPECT_FALSE(IsWindow(wnd));
+  EXPECT_EQ(0, g_frames) << "deleted after the failed command returned";
+  EXPECT_EQ(1, static_cast<int>(std::count(g_log.begin(), g_log.end(), "frame deleted")));
+  EXPECT_EQ(0, static_cast<int>(std::count(g_log.begin(), g_log.end(), "not reached")));
+  Pump();
 }
 
 TEST_F(Framework, EndSessionClosesDocumentsButKeepsTheFrame) {

@@ -130,14 +130,23 @@ TEST_F(Icon, DoubleClickOpensAboutOnce) {
   ASSERT_NE(nullptr, about) << LastError();
   EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid())) << "no menu on a double click";
   ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Double));
-  Sleep(800);
+  EXPECT_TRUE(StaysFalse(
+      [&] { return FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).size() != 1; },
+      "a second About"))
+      << LastError();
   EXPECT_EQ(1u, FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).size());
   EXPECT_EQ(about, GetForegroundWindow()) << "the open one comes to the front";
   // A single left click does nothing.
   ClickControl(about, IDOK);
   ASSERT_TRUE(WaitWindowGone(about));
   ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Left));
-  Sleep(800);
+  EXPECT_TRUE(StaysFalse(
+      [&] {
+        return FindPopupMenu(proc_.Pid()) != nullptr ||
+               !FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).empty();
+      },
+      "a menu or About after a single left click"))
+      << LastError();
   EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid()));
   EXPECT_EQ(0u, FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).size());
   PostCommand(frame_, ID_CLOSE_APP);
@@ -156,7 +165,8 @@ TEST_F(Icon, ShownOnlyForExactlyYes) {
     if (c.shown) {
       EXPECT_TRUE(WaitShownIcon("Tessory").has_value()) << "[" << c.value << "]";
     } else {
-      Sleep(1500);
+      EXPECT_TRUE(WaitRunning(frame_)) << LastError();
+      EXPECT_TRUE(StaysFalse([] { return !ShownIcons("Tessory").empty(); }, "an icon")) << LastError();
       EXPECT_EQ(0u, ShownIcons("Tessory").size()) << "[" << (c.value ? c.value : "(missing)") << "]";
       EXPECT_TRUE(WaitRunning(frame_)) << "the program runs on without an icon";
     }
