@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "GuardedBytes.h"
 #include "PictureFile.h"
 
 namespace {
@@ -79,32 +80,6 @@ Bytes MakeRle(int w, int h, int bpp) {
   Put32(f, 34, static_cast<DWORD>(f.size() - off));
   return f;
 }
-
-// Memory whose last byte is followed by an inaccessible page.
-class Guarded {
- public:
-  explicit Guarded(const BYTE* bytes, size_t n) {
-    SYSTEM_INFO si;
-    GetSystemInfo(&si);
-    const size_t page = si.dwPageSize;
-    m_span = (n + page - 1) / page * page;
-    if (m_span == 0) m_span = page;
-    m_base = static_cast<BYTE*>(VirtualAlloc(nullptr, m_span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    DWORD old = 0;
-    VirtualProtect(m_base + m_span, page, PAGE_NOACCESS, &old);
-    m_data = m_base + m_span - n;
-    if (n) std::memcpy(m_data, bytes, n);
-  }
-  ~Guarded() { VirtualFree(m_base, 0, MEM_RELEASE); }
-  Guarded(const Guarded&) = delete;
-  Guarded& operator=(const Guarded&) = delete;
-  BYTE* data() { return m_data; }
-
- private:
-  BYTE* m_base = nullptr;
-  BYTE* m_data = nullptr;
-  size_t m_span = 0;
-};
 
 Bytes ReadFileBytes(const std::string& path) {
   Bytes out;
@@ -179,7 +154,7 @@ bool CheckPicture(const PictureFile& pic, PictureCounts& n, long round) {
 }
 
 void Draw(const PictureFile& pic, PictureCounts& n) {
-  Guarded info(pic.info.data(), pic.info.size()), bits(pic.bits.data(), pic.bits.size());
+  GuardedBytes info(pic.info.data(), pic.info.size()), bits(pic.bits.data(), pic.bits.size());
   BITMAPINFO target{};
   target.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   target.bmiHeader.biWidth = 16;
@@ -219,7 +194,7 @@ PictureCounts FuzzPictures(long count, std::mt19937& rng, const std::vector<Byte
     Bytes file = seeds[rng() % seeds.size()];
     Mutate(file, rng);
     ++n.run;
-    Guarded input(file.data(), file.size());
+    GuardedBytes input(file.data(), file.size());
     PictureFile pic;
     if (!ParsePictureFile(input.data(), file.size(), pic)) continue;
     ++n.accepted;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "GuardedBytes.h"
 #include "PictureFile.h"
 
 namespace {
@@ -110,30 +111,6 @@ bool Parses(const std::vector<BYTE>& file) {
   return Parse(file, out);
 }
 
-// Memory that ends exactly at an inaccessible page: reading one byte beyond faults.
-class GuardedCopy {
- public:
-  explicit GuardedCopy(const std::vector<BYTE>& bytes) {
-    SYSTEM_INFO si;
-    GetSystemInfo(&si);
-    const size_t page = si.dwPageSize;
-    const size_t span = (bytes.size() + page - 1) / page * page;
-    m_base = static_cast<BYTE*>(VirtualAlloc(nullptr, span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    DWORD old = 0;
-    VirtualProtect(m_base + span, page, PAGE_NOACCESS, &old);
-    m_data = m_base + span - bytes.size();
-    std::memcpy(m_data, bytes.data(), bytes.size());
-  }
-  ~GuardedCopy() { VirtualFree(m_base, 0, MEM_RELEASE); }
-  GuardedCopy(const GuardedCopy&) = delete;
-  GuardedCopy& operator=(const GuardedCopy&) = delete;
-  BYTE* data() { return m_data; }
-
- private:
-  BYTE* m_base = nullptr;
-  BYTE* m_data = nullptr;
-};
-
 // Lines the last Draw copied; 0 when the drawing call failed. Wine's GDI catches a fault while
 // it reads the caller's pixels and fails the call, so under Wine an over-read shows as 0
 // here; on Windows the guard page makes it fault.
@@ -142,7 +119,7 @@ int g_lastDrawResult = 0;
 // Draws |picture| 1:1 into a 32-bit top-down DIB of its size, as the dialog's stretch call
 // would, with both blocks behind guard pages; returns the drawn pixels.
 std::vector<Rgb> Draw(const PictureFile& picture, int w, int h) {
-  GuardedCopy info(picture.info), bits(picture.bits);
+  GuardedBytes info(picture.info), bits(picture.bits);
   BITMAPINFO target{};
   target.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   target.bmiHeader.biWidth = w;
