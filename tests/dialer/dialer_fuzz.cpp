@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "CommandLine.h"
-#include "GuardedBytes.h"
 #include "PictureFile.h"
+#include "PictureTestSupport.h"
 
 namespace {
 
@@ -154,26 +154,8 @@ bool CheckPicture(const PictureFile& pic, PictureCounts& n, long round) {
 }
 
 void Draw(const PictureFile& pic, PictureCounts& n) {
-  GuardedBytes info(pic.info.data(), pic.info.size()), bits(pic.bits.data(), pic.bits.size());
-  BITMAPINFO target{};
-  target.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  target.bmiHeader.biWidth = 16;
-  target.bmiHeader.biHeight = -16;
-  target.bmiHeader.biPlanes = 1;
-  target.bmiHeader.biBitCount = 32;
-  void* pixels = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP dib = CreateDIBSection(dc, &target, DIB_RGB_COLORS, &pixels, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, dib);
-  const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
-  // GDI answers 0 when it cannot draw the picture, and also (under Wine) when reading the
-  // caller's pixels faults on the guard page; on Windows such a read ends the program.
-  const int lines = StretchDIBits(dc, 0, 0, 16, 16, 0, 0, h->biWidth, pic.Rows(), bits.data(),
-                                  reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
-  GdiFlush();
-  SelectObject(dc, old);
-  DeleteObject(dib);
-  DeleteDC(dc);
+  const auto* h = &pic.Header();
+  const int lines = DrawGuarded(pic, 16, 16);
   ++n.drawn;
   if (lines == 0) {
     std::printf("BROKEN: an accepted %ldx%ld picture (%u bpp, compression %lu) was not drawn\n",

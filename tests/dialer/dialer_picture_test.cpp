@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "GuardedBytes.h"
 #include "PictureFile.h"
+#include "PictureTestSupport.h"
 
 namespace {
 
@@ -119,28 +119,10 @@ int g_lastDrawResult = 0;
 // Draws |picture| 1:1 into a 32-bit top-down DIB of its size, as the dialog's stretch call
 // would, with both blocks behind guard pages; returns the drawn pixels.
 std::vector<Rgb> Draw(const PictureFile& picture, int w, int h) {
-  GuardedBytes info(picture.info), bits(picture.bits);
-  BITMAPINFO target{};
-  target.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  target.bmiHeader.biWidth = w;
-  target.bmiHeader.biHeight = -h;
-  target.bmiHeader.biPlanes = 1;
-  target.bmiHeader.biBitCount = 32;
-  void* pixels = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP dib = CreateDIBSection(dc, &target, DIB_RGB_COLORS, &pixels, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, dib);
-  const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
-  const int rows = header->biHeight < 0 ? -header->biHeight : header->biHeight;
-  g_lastDrawResult = StretchDIBits(dc, 0, 0, w, h, 0, 0, header->biWidth, rows, bits.data(),
-                reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
-  GdiFlush();
+  std::vector<BYTE> bgra;
+  g_lastDrawResult = DrawGuarded(picture, w, h, &bgra);
   std::vector<Rgb> out;
-  const BYTE* p = static_cast<const BYTE*>(pixels);
-  for (int i = 0; i < w * h; ++i) out.push_back({p[4 * i + 2], p[4 * i + 1], p[4 * i]});
-  SelectObject(dc, old);
-  DeleteObject(dib);
-  DeleteDC(dc);
+  for (size_t i = 0; i + 3 < bgra.size(); i += 4) out.push_back({bgra[i + 2], bgra[i + 1], bgra[i]});
   return out;
 }
 
