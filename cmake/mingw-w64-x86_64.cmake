@@ -1,11 +1,5 @@
 # Cross build for 64-bit Windows with the posix thread model (needed by GoogleTest).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TZ_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${TZ_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TZ_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${TZ_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TZ_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(TZ_THREADS posix)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -8,6 +8,39 @@
 
 #include "PictureFile.h"
 
+// Little-endian fields of a picture file; a field that would not fit is left out (the fuzzer
+// writes into truncated files).
+inline void Put16(std::vector<BYTE>& v, size_t at, WORD x) {
+  if (at + 2 > v.size()) return;
+  v[at] = static_cast<BYTE>(x);
+  v[at + 1] = static_cast<BYTE>(x >> 8);
+}
+inline void Put32(std::vector<BYTE>& v, size_t at, DWORD x) {
+  if (at + 4 > v.size()) return;
+  for (int i = 0; i < 4; ++i) v[at + i] = static_cast<BYTE>(x >> (8 * i));
+}
+
+// A picture file of |w| x |h| pixels (negative |h|: top-down) with |bpp| bits and |entries|
+// colour-table entries: both headers written, the table and the pixels zero.
+inline std::vector<BYTE> BmpSkeleton(int w, int h, int bpp, DWORD compression, int entries) {
+  const int rows = h < 0 ? -h : h;
+  const size_t stride = static_cast<size_t>((w * bpp + 31) / 32) * 4;
+  const size_t offBits = 14 + 40 + 4 * static_cast<size_t>(entries);
+  std::vector<BYTE> f(offBits + stride * rows, 0);
+  f[0] = 'B';
+  f[1] = 'M';
+  Put32(f, 2, static_cast<DWORD>(f.size()));
+  Put32(f, 10, static_cast<DWORD>(offBits));
+  Put32(f, 14, 40);
+  Put32(f, 18, static_cast<DWORD>(w));
+  Put32(f, 22, static_cast<DWORD>(h));
+  Put16(f, 26, 1);
+  Put16(f, 28, static_cast<WORD>(bpp));
+  Put32(f, 30, compression);
+  Put32(f, 34, static_cast<DWORD>(stride * rows));
+  return f;
+}
+
 // Memory whose last byte is followed by an inaccessible page: a read of one byte beyond the
 // data faults.
 class GuardedBytes {

@@ -26,34 +26,10 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
-void Put16(Bytes& v, size_t at, WORD x) {
-  if (at + 2 > v.size()) return;
-  v[at] = static_cast<BYTE>(x);
-  v[at + 1] = static_cast<BYTE>(x >> 8);
-}
-void Put32(Bytes& v, size_t at, DWORD x) {
-  if (at + 4 > v.size()) return;
-  for (int i = 0; i < 4; ++i) v[at + i] = static_cast<BYTE>(x >> (8 * i));
-}
-
 // A well-formed picture: |bpp| bits, |w| x |h| (negative h: top-down), |compression|.
 Bytes MakeBmp(int w, int h, int bpp, DWORD compression = BI_RGB) {
-  const int rows = h < 0 ? -h : h;
   const int entries = bpp <= 8 ? (1 << bpp) : (compression == BI_BITFIELDS ? 3 : 0);
-  const int stride = ((w * bpp + 31) / 32) * 4;
-  const size_t off = 54 + 4 * entries;
-  Bytes f(off + static_cast<size_t>(stride) * rows, 0);
-  f[0] = 'B';
-  f[1] = 'M';
-  Put32(f, 2, static_cast<DWORD>(f.size()));
-  Put32(f, 10, static_cast<DWORD>(off));
-  Put32(f, 14, 40);
-  Put32(f, 18, static_cast<DWORD>(w));
-  Put32(f, 22, static_cast<DWORD>(h));
-  Put16(f, 26, 1);
-  Put16(f, 28, static_cast<WORD>(bpp));
-  Put32(f, 30, compression);
-  Put32(f, 34, static_cast<DWORD>(stride * rows));
+  Bytes f = BmpSkeleton(w, h, bpp, compression, entries);
   for (size_t i = 54; i < f.size(); ++i) f[i] = static_cast<BYTE>(i * 31 + 7);
   if (compression == BI_BITFIELDS) {
     Put32(f, 54, bpp == 16 ? 0x7C00 : 0xFF0000);

@@ -19,13 +19,6 @@ struct Rgb {
   bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
 };
 
-void Put16(std::vector<BYTE>& v, size_t at, WORD x) {
-  v[at] = static_cast<BYTE>(x);
-  v[at + 1] = static_cast<BYTE>(x >> 8);
-}
-void Put32(std::vector<BYTE>& v, size_t at, DWORD x) {
-  for (int i = 0; i < 4; ++i) v[at + i] = static_cast<BYTE>(x >> (8 * i));
-}
 DWORD Get32(const std::vector<BYTE>& v, size_t at) {
   return v[at] | (v[at + 1] << 8) | (v[at + 2] << 16) | (static_cast<DWORD>(v[at + 3]) << 24);
 }
@@ -43,17 +36,7 @@ std::vector<BYTE> MakeBmp(int w, int h, int bpp, bool topDown = false) {
   const int entries = bpp <= 8 ? (1 << bpp) : 0;
   const int stride = ((w * bpp + 31) / 32) * 4;
   const size_t offBits = 14 + 40 + 4 * entries;
-  std::vector<BYTE> f(offBits + stride * h, 0);
-  f[0] = 'B';
-  f[1] = 'M';
-  Put32(f, 2, static_cast<DWORD>(f.size()));
-  Put32(f, 10, static_cast<DWORD>(offBits));
-  Put32(f, 14, 40);
-  Put32(f, 18, static_cast<DWORD>(w));
-  Put32(f, 22, static_cast<DWORD>(topDown ? -h : h));
-  Put16(f, 26, 1);
-  Put16(f, 28, static_cast<WORD>(bpp));
-  Put32(f, 34, static_cast<DWORD>(stride * h));
+  std::vector<BYTE> f = BmpSkeleton(w, topDown ? -h : h, bpp, BI_RGB, entries);
   for (int i = 0; i < entries; ++i) {
     Rgb c = PaletteColour(i);
     f[54 + 4 * i] = c.b;

@@ -104,6 +104,13 @@ inline HWND WaitFrame(DWORD pid, Ms timeout = kTimeout) {
   return WaitWindow(frameSpec, timeout);
 }
 
+// The About dialogs of process |pid| that are shown.
+inline std::vector<HWND> AboutDialogs(DWORD pid) {
+  return FindTopWindows(WindowQuery{"About Tessory", pid, "#32770", true});
+}
+// True while process |pid| shows its tray menu or an About dialog: what a click may open.
+inline bool MenuOrAboutShown(DWORD pid) { return FindPopupMenu(pid) != nullptr || !AboutDialogs(pid).empty(); }
+
 inline bool Contains(const std::vector<std::string>& v, const std::string& s) {
   return std::find(v.begin(), v.end(), s) != v.end();
 }

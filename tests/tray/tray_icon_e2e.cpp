@@ -131,24 +131,19 @@ TEST_F(Icon, DoubleClickOpensAboutOnce) {
   EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid())) << "no menu on a double click";
   ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Double));
   EXPECT_TRUE(StaysFalse(
-      [&] { return FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).size() != 1; },
+      [&] { return AboutDialogs(proc_.Pid()).size() != 1; },
       "a second About"))
       << LastError();
-  EXPECT_EQ(1u, FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).size());
+  EXPECT_EQ(1u, AboutDialogs(proc_.Pid()).size());
   EXPECT_EQ(about, GetForegroundWindow()) << "the open one comes to the front";
   // A single left click does nothing.
   ClickControl(about, IDOK);
   ASSERT_TRUE(WaitWindowGone(about));
   ASSERT_TRUE(ClickTrayIcon(*icon, TrayClick::Left));
-  EXPECT_TRUE(StaysFalse(
-      [&] {
-        return FindPopupMenu(proc_.Pid()) != nullptr ||
-               !FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).empty();
-      },
-      "a menu or About after a single left click"))
+  EXPECT_TRUE(StaysFalse([&] { return MenuOrAboutShown(proc_.Pid()); }, "a menu or About after a single left click"))
       << LastError();
   EXPECT_EQ(nullptr, FindPopupMenu(proc_.Pid()));
-  EXPECT_EQ(0u, FindTopWindows(WindowQuery{"About Tessory", proc_.Pid(), "#32770", true}).size());
+  EXPECT_EQ(0u, AboutDialogs(proc_.Pid()).size());
   PostCommand(frame_, ID_CLOSE_APP);
   EXPECT_TRUE(WaitIconGone("Tessory"));
   proc_.WaitExit();

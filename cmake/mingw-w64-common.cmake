@@ -1,0 +1,10 @@
+# Shared by the MinGW-w64 toolchain files, which set TZ_TRIPLE and TZ_THREADS (win32 or posix)
+# and include this file.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER   ${TZ_TRIPLE}-gcc-${TZ_THREADS})
+set(CMAKE_CXX_COMPILER ${TZ_TRIPLE}-g++-${TZ_THREADS})
+set(CMAKE_RC_COMPILER  ${TZ_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TZ_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
