@@ -171,9 +171,20 @@ Process Launch(const std::string& program, const LaunchOptions& options) {
     }
   }
   PROCESS_INFORMATION pi{};
-  const BOOL started = CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, nul != INVALID_HANDLE_VALUE, 0, env.data(),
-                                      dir.empty() ? nullptr : dir.c_str(), &si, &pi);
-  const DWORD err = GetLastError();
+  BOOL started = FALSE;
+  DWORD err = 0;
+  // Wine only: when the new process dies in Wine's own start-up, before any of its code runs
+  // (the preloader cannot reserve its address range, the exec fails under load), CreateProcess
+  // fails with ERROR_INTERNAL_ERROR. Windows never reports that, and a program of ours that
+  // fails to load gives a status of its own (a missing DLL, an entry point), so only this
+  // error is tried again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (attempt > 0) Sleep(200);
+    started = CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, nul != INVALID_HANDLE_VALUE, 0, env.data(),
+                             dir.empty() ? nullptr : dir.c_str(), &si, &pi);
+    err = GetLastError();
+    if (started || err != ERROR_INTERNAL_ERROR) break;
+  }
   if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
   if (!started) {
     Fail("cannot launch " + Quote(cmd) + " in " + Quote(dir) + " (error " + std::to_string(err) + ")");
