@@ -170,25 +170,11 @@ HWND FindMainDialog(DWORD pid) {
   return nullptr;
 }
 
-namespace {
-struct VisibleWindowsOf {
-  DWORD pid;
-  std::vector<HWND> found;
-};
-// (A plain function: a lambda has the wrong calling convention for a callback on x86.)
-BOOL CALLBACK NoteVisibleWindow(HWND w, LPARAM p) {
-  auto* c = reinterpret_cast<VisibleWindowsOf*>(p);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(w, &owner);
-  if (owner == c->pid && IsWindowVisible(w)) c->found.push_back(w);
-  return TRUE;
-}
-}  // namespace
-
 std::vector<HWND> VisibleTopWindows(DWORD pid) {
-  VisibleWindowsOf ctx{pid, {}};
-  EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(&ctx));
-  return ctx.found;
+  std::vector<HWND> found;
+  for (HWND w : TopWindows())
+    if (PidOf(w) == pid && IsWindowVisible(w)) found.push_back(w);
+  return found;
 }
 
 DialerRun StartDialer(const DialerOptions& options) {

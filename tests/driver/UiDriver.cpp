@@ -49,20 +49,6 @@ std::string CaptionOf(HWND window) {
   return std::string(buf, static_cast<size_t>(n));
 }
 
-// Window enumeration callback (a plain function: a lambda has the wrong calling convention on
-// x86): adds every window to the std::vector<HWND> at |lp|.
-BOOL CALLBACK CollectWindow(HWND h, LPARAM lp) {
-  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-  return TRUE;
-}
-
-std::vector<HWND> TopWindows() {
-  std::vector<HWND> all;
-  EnumWindows(
-      CollectWindow,
-      reinterpret_cast<LPARAM>(&all));
-  return all;
-}
 }  // namespace
 
 std::string VisibleWindowList(DWORD pid) {
@@ -82,6 +68,27 @@ std::string VisibleWindowList(DWORD pid) {
 }
 
 }  // namespace detail
+
+namespace {
+// Window enumeration callback (a plain function: a lambda has the wrong calling convention on
+// x86): adds every window to the std::vector<HWND> at |lp|.
+BOOL CALLBACK CollectWindow(HWND h, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> TopWindows() {
+  std::vector<HWND> all;
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+  std::vector<HWND> all;
+  EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
 
 using namespace detail;
 
@@ -415,15 +422,6 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
          });
-}
-
-std::vector<HWND> ChildrenOf(HWND parent) {
-  std::vector<HWND> all;
-  EnumChildWindows(
-      parent,
-      CollectWindow,
-      reinterpret_cast<LPARAM>(&all));
-  return all;
 }
 
 BoxIcon IconFromWord(const std::string& word) {

@@ -115,6 +115,11 @@ HWND WaitWindow(const std::string& caption, Ms timeout = kTimeout, DWORD pid = 0
 bool WaitWindowGone(HWND window, Ms timeout = kTimeout);
 bool WaitWindowGone(const WindowQuery& query, Ms timeout = kTimeout);
 
+// Every top-level window of the thread's desktop, shown or not, in Z order.
+std::vector<HWND> TopWindows();
+// Every descendant of |parent|: its children, theirs, and so on.
+std::vector<HWND> ChildrenOf(HWND parent);
+
 // Child control by id (GetDlgItem); null with a message when missing.
 HWND Control(HWND parent, int id);
 HWND WaitControl(HWND parent, int id, Ms timeout = kTimeout);

@@ -393,14 +393,13 @@ bool WaitFileLine(const std::string& path, const std::string& line, Ms timeout) 
 namespace {
 // A window just shown may still be painting: let every shown window finish its pending paints
 // first (a hung one is skipped after a short wait).
-// (A plain function: a lambda has the wrong calling convention for a callback on x86.)
-BOOL CALLBACK FinishPaintingOf(HWND h, LPARAM) {
-  DWORD_PTR ignored = 0;
-  if (IsWindowVisible(h) && SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored))
-    RedrawWindow(h, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-  return TRUE;
+void FinishPainting() {
+  for (HWND h : TopWindows()) {
+    DWORD_PTR ignored = 0;
+    if (IsWindowVisible(h) && SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored))
+      RedrawWindow(h, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
 }
-void FinishPainting() { EnumWindows(FinishPaintingOf, 0); }
 }  // namespace
 
 bool SaveScreenshot(const std::string& bmpPath, HWND window) {

@@ -192,18 +192,12 @@ TEST_F(Icon, ShutdownWithADialogOpenRemovesTheIcon) {
 
 // ---- Help ------------------------------------------------------------------------------------
 
-// The top-level windows of process |pid|, shown or not. (Plain CALLBACK functions: a lambda
-// does not convert to the stdcall WNDENUMPROC of the 32-bit build.)
-using PidWindows = std::pair<DWORD, std::vector<HWND>>;
-BOOL CALLBACK CollectWindowOf(HWND h, LPARAM lp) {
-  auto* c = reinterpret_cast<PidWindows*>(lp);
-  if (PidOf(h) == c->first) c->second.push_back(h);
-  return TRUE;
-}
+// The top-level windows of process |pid|, shown or not.
 std::vector<HWND> WindowsOf(DWORD pid) {
-  PidWindows ctx{pid, {}};
-  EnumWindows(CollectWindowOf, reinterpret_cast<LPARAM>(&ctx));
-  return ctx.second;
+  std::vector<HWND> mine;
+  for (HWND h : TopWindows())
+    if (PidOf(h) == pid) mine.push_back(h);
+  return mine;
 }
 HWND ShownWindowOf(DWORD pid, const std::string& cls) {
   for (HWND h : WindowsOf(pid))
@@ -217,21 +211,10 @@ std::string DescribeWindowsOf(DWORD pid) {
 }
 
 // The first descendant of |parent| whose class starts with |cls| (and whose text is |text|).
-struct DescendantQuery {
-  const std::string* cls;
-  const std::string* text;
-  HWND found;
-};
-BOOL CALLBACK MatchDescendant(HWND h, LPARAM lp) {
-  auto* q = reinterpret_cast<DescendantQuery*>(lp);
-  if (ClassOf(h).rfind(*q->cls, 0) != 0 || (q->text && PlainText(Text(h)) != *q->text)) return TRUE;
-  q->found = h;
-  return FALSE;
-}
 HWND Descendant(HWND parent, const std::string& cls, const std::string* text = nullptr) {
-  DescendantQuery q{&cls, text, nullptr};
-  EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&q));
-  return q.found;
+  for (HWND h : ChildrenOf(parent))
+    if (ClassOf(h).rfind(cls, 0) == 0 && (!text || PlainText(Text(h)) == *text)) return h;
+  return nullptr;
 }
 
 // Clicks the hot spot showing |label| in WinHelp's topic window (a rich edit control): the
