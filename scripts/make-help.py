@@ -211,18 +211,11 @@ def paragraph_record(items, font, above=0, below=12, left=0, first=0, tab=None):
     """A paragraph record (type 0x20): its LinkData1 and LinkData2."""
     bits = 0
     fields = b""
-    if above:
-        bits |= 0x0002
-        fields += cshort(above)
-    if below:
-        bits |= 0x0004
-        fields += cshort(below)
-    if left:
-        bits |= 0x0010
-        fields += cshort(left)
-    if first:
-        bits |= 0x0040
-        fields += cshort(first)
+    # Space above and below, left indent, first-line indent: each present only when not 0.
+    for bit, value in ((0x0002, above), (0x0004, below), (0x0010, left), (0x0040, first)):
+        if value:
+            bits |= bit
+            fields += cshort(value)
     if tab is not None:
         bits |= 0x0200
         fields += cshort(1) + cushort(tab)
@@ -324,15 +317,21 @@ def build_topic_file(topics, records):
     assert len(stream) == total
     nblocks = max(1, -(-total // BLOCK_DATA))
     stream += b"\0" * (nblocks * BLOCK_DATA - total)
+    # Each block's header: the last record and the last topic header before the block, and the
+    # first record that starts in it.
+    in_block = [[] for _ in range(nblocks)]
+    for r in records:
+        in_block[r.pos // BLOCK_DATA].append(r)
     out = bytearray()
+    last, last_head = NONE, NONE
     for b in range(nblocks):
-        starts = [r for r in records if r.pos // BLOCK_DATA == b]
-        before = [r for r in records if r.pos // BLOCK_DATA < b]
-        heads = [r for r in before if r.rtype == 0x02]
-        out += struct.pack("<III", topicpos(before[-1].pos) if before else NONE,
-                           topicpos(starts[0].pos) if starts else NONE,
-                           topicpos(heads[-1].pos) if heads else NONE)
+        first = topicpos(in_block[b][0].pos) if in_block[b] else NONE
+        out += struct.pack("<III", last, first, last_head)
         out += stream[b * BLOCK_DATA:(b + 1) * BLOCK_DATA]
+        for r in in_block[b]:
+            last = topicpos(r.pos)
+            if r.rtype == 0x02:
+                last_head = last
     return bytes(out)
 
 
