@@ -35,7 +35,7 @@ bool WaveLength(const char* path, DWORD& ms) {
   DWORD byteRate = 0;
   for (DWORD at = 12; at + 8 <= got;) {
     const DWORD size = Le32(head + at + 4);
-    if (std::memcmp(head + at, "fmt ", 4) == 0 && at + 16 <= got && size >= 16) {
+    if (std::memcmp(head + at, "fmt ", 4) == 0 && at + 8 + 16 <= got && size >= 16) {
       byteRate = Le32(head + at + 8 + 8);
     } else if (std::memcmp(head + at, "data", 4) == 0) {
       if (byteRate == 0) return false;

@@ -18,8 +18,6 @@ TZ_XVFB_PID=""
 tz_ensure_display
 [ -f "$setup" ] || { echo "no installer at $setup"; echo "0 passed, 1 failed"; exit 1; }
 [ -f "$bin/tzdrive.exe" ] || { echo "no tzdrive.exe in $bin"; echo "0 passed, 1 failed"; exit 1; }
-passed=0
-failed=0
 prefix=""
 # The wineserver of a case is kept up on purpose (wineserver -p): end it whatever happens.
 cleanup() {
@@ -28,29 +26,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-ok() { echo "ok - $*"; passed=$((passed + 1)); }
-bad() { echo "not ok - $*"; failed=$((failed + 1)); }
-check() {  # check DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" = "$3" ]; then ok "$1"; else bad "$1: expected [$2], got [$3]"; fi
-}
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 drive() { (cd "$bin" && wine tzdrive.exe "$@" </dev/null 2>/dev/null | tr -d '\r'); }
-# reg.exe in the 32-bit view: the registry as the 32-bit installer and programs see it, with
-# HKLM\SOFTWARE in Wow6432Node of a 64-bit prefix.
+# The registry as the 32-bit installer and programs see it, with HKLM\SOFTWARE in Wow6432Node
+# of a 64-bit prefix.
 TZ_REG_BITS=32
-reg32() {
-  local out rc
-  out=$(tz_reg "$@" </dev/null 2>/dev/null)
-  rc=$?
-  printf '%s\n' "$out" | tr -d '\r'
-  return $rc
-}
-regval() {  # regval KEY VALUE -> the data, or "(missing)"
-  local out
-  out=$(reg32 query "$1" /v "$2" | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  */, ""); print }')
-  echo "${out:-(missing)}"
-}
-haskey() { if reg32 query "$1" >/dev/null; then echo present; else echo absent; fi; }
+source "$here/../harness/shell-checks.sh"
+haskey() { if reg_view query "$1" >/dev/null; then echo present; else echo absent; fi; }
 unix() { winepath -u "$1" 2>/dev/null; }
 present() { if [ -e "$1" ]; then echo present; else echo absent; fi; }
 # Pids of the running (not defunct) processes of this prefix whose Wine command line starts
@@ -84,9 +66,9 @@ new_case() {
   quiet wine reg add 'HKCU\Software\Wine' /v Version /d "$1" /f
   # The adapter, where Windows NT and Windows 95/98 record it, so that the tray program
   # starts without its warning.
-  quiet reg32 add 'HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E972-E325-11CE-BFC1-08002BE10318}\0001' \
+  quiet reg_view add 'HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E972-E325-11CE-BFC1-08002BE10318}\0001' \
     /v DriverDesc /d "Velmora Tolvek PPPoE Adapter" /f
-  quiet reg32 add 'HKLM\System\CurrentControlSet\Services\Class\Net\0001' /v DriverDesc /d "Velmora Tolvek PPPoE Adapter" /f
+  quiet reg_view add 'HKLM\System\CurrentControlSet\Services\Class\Net\0001' /v DriverDesc /d "Velmora Tolvek PPPoE Adapter" /f
 }
 
 # The dialer's picture frame shows the picture: many colours inside it, where an empty frame
@@ -120,7 +102,7 @@ PY
 for v in "${versions[@]}"; do
   new_case "$v"
   echo "# $v"
-  [ "$v" = nt40 ] && quiet reg32 add "$APP" /v IPMTUNTFlag /d true /f  # adjusted on an earlier start
+  [ "$v" = nt40 ] && quiet reg_view add "$APP" /v IPMTUNTFlag /d true /f  # adjusted on an earlier start
 
   # Silent install.
   cp "$setup" "$prefix/drive_c/TessorySetup.exe"
@@ -188,7 +170,7 @@ for v in "${versions[@]}"; do
   fi
 
   # What the tray program's user stores, then a second install over the running program.
-  quiet reg32 add "$APP\\PoE" /v ServiceName /d "isp-service" /f
+  quiet reg_view add "$APP\\PoE" /v ServiceName /d "isp-service" /f
   quiet wine 'C:\TessorySetup.exe' /S
   check "$v: second install exits with 0" 0 $?
   check "$v: the running tray program was ended" 0 "$(running "$dir\\Corvane.exe" | wc -l)"
@@ -204,7 +186,7 @@ for v in "${versions[@]}"; do
   drive --hidden wait-window Corvane 30 >/dev/null
   t0=$(date +%s)
   quiet wine "$dir\\Uninstall.exe" /S
-  gone() { [ ! -e "$udir" ] && ! reg32 query "$UNINST" >/dev/null; }
+  gone() { [ ! -e "$udir" ] && ! reg_view query "$UNINST" >/dev/null; }
   if wait_until 60 gone; then ok "$v: uninstalled ($(($(date +%s) - t0)) s)"; else bad "$v: the uninstaller did not finish"; fi
   check "$v: the tray program was ended" 0 "$(running "$dir\\Corvane.exe" | wc -l)"
   check "$v: no install folder, no shortcuts" "absent absent" "$(present "$udir") $(present "$smdir")"

@@ -14,28 +14,15 @@ bin=$(cd "${1:?bin folder}" && pwd)
 source "$(dirname "$0")/../harness/wine-env.sh"
 TZ_XVFB_PID=""
 tz_ensure_display
-passed=0
-failed=0
 prefix=""
 
-ok() { echo "ok - $*"; passed=$((passed + 1)); }
-bad() { echo "not ok - $*"; failed=$((failed + 1)); }
-check() {  # check DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" = "$3" ]; then ok "$1"; else bad "$1: expected [$2], got [$3]"; fi
-}
-w() { (cd "$bin" && wine "$@" 2>/dev/null | tr -d '\r'); }
-# reg.exe in the registry view of the Corvane.exe under test (32- or 64-bit).
+# The registry in the view of the Corvane.exe under test (32- or 64-bit).
 tz_reg_view_of "$bin/Corvane.exe" || exit 1
-r() { tz_reg "$@" 2>/dev/null | tr -d '\r'; }
+source "$(dirname "$0")/../harness/shell-checks.sh"
+w() { (cd "$bin" && wine "$@" 2>/dev/null | tr -d '\r'); }
 drive() { w tzdrive.exe "$@"; }
-regval() {  # regval KEY VALUE -> the data, or "(missing)"
-  local out
-  out=$(r query "$1" /v "$2" 2>/dev/null | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  */, ""); print }')
-  [ -n "$out" ] || out="(missing)"
-  echo "$out"
-}
 regval_raw() {  # the data with its blanks, for REG_SZ values
-  r query "$1" /v "$2" 2>/dev/null | sed -n "s/^    $2    REG_SZ    //p"
+  reg_view query "$1" /v "$2" | sed -n "s/^    $2    REG_SZ    //p"
 }
 
 new_case() {
@@ -44,10 +31,10 @@ new_case() {
   export WINEPREFIX=$prefix
   echo "# $1"
   local klass='HKLM\SYSTEM\CurrentControlSet\Control\Class\{4D36E972-E325-11CE-BFC1-08002BE10318}\0001'
-  r add 'HKCU\Software\Wine\AppDefaults\Corvane.exe' /v Version /d nt40 /f >/dev/null
-  r add "$klass" /v DriverDesc /d "Velmora Tolvek PPPoE Adapter" /f >/dev/null
-  r add "$klass\\Ndi" /v Service /d TzTolvek /f >/dev/null
-  r add 'HKLM\SYSTEM\CurrentControlSet\Services\TzTolvek' /v Type /t REG_DWORD /d 1 /f >/dev/null
+  reg_view add 'HKCU\Software\Wine\AppDefaults\Corvane.exe' /v Version /d nt40 /f >/dev/null
+  reg_view add "$klass" /v DriverDesc /d "Velmora Tolvek PPPoE Adapter" /f >/dev/null
+  reg_view add "$klass\\Ndi" /v Service /d TzTolvek /f >/dev/null
+  reg_view add 'HKLM\SYSTEM\CurrentControlSet\Services\TzTolvek' /v Type /t REG_DWORD /d 1 /f >/dev/null
 }
 
 winlog() { cat "$prefix/drive_c/windows/$1" 2>/dev/null | tr -d '\r'; }
@@ -89,11 +76,11 @@ new_case "IPMTUNTFlag missing"
 adjustment_case "flag missing" "(missing)"
 
 new_case "IPMTUNTFlag \"True\" (letter case counts)"
-r add 'HKLM\SOFTWARE\Velmora\Corvane' /v IPMTUNTFlag /d True /f >/dev/null
+reg_view add 'HKLM\SOFTWARE\Velmora\Corvane' /v IPMTUNTFlag /d True /f >/dev/null
 adjustment_case "flag True" "True"
 
 new_case "IPMTUNTFlag \" true \" (blanks are trimmed)"
-r add 'HKLM\SOFTWARE\Velmora\Corvane' /v IPMTUNTFlag /d " true " /f >/dev/null
+reg_view add 'HKLM\SOFTWARE\Velmora\Corvane' /v IPMTUNTFlag /d " true " /f >/dev/null
 (cd "$bin" && wine Corvane.exe >/dev/null 2>&1 &)
 if drive --hidden wait-window Corvane 30 >/dev/null; then ok "flag \" true \": the program runs"; else bad "flag \" true \": no frame"; fi
 sleep 1
