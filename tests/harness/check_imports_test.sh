@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # check-imports on small i686 programs built here: what the static runtime imports passes,
 # imports Windows 95/NT 4 lack are named, imports by ordinal are read, imports from the
-# deliverables' own DLLs are not checked.
+# deliverables' own DLLs are not checked. Then check-i486 on the same programs: Debian's static
+# runtime is built for the Pentium Pro, so it is refused with the instruction named; code built
+# for the i486 without that runtime passes; an SSE instruction and a long NOP are refused.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
@@ -50,4 +52,29 @@ out=$("$here/check-imports" "$work" own.exe 2>&1); rc=$?
 expect "imports from the deliverables' DLLs are ours" 0 "all within the allow-list" "$out"
 out=$("$here/check-imports" "$work" missing.exe 2>&1); rc=$?
 expect "a missing file fails" 1 "missing:" "$out"
+
+cat >bare.c <<'C'
+#include <windows.h>
+void __stdcall start(void) { ExitProcess(GetTickCount() > 1 ? 0 : 1); }
+C
+cat >p6.s <<'ASM'
+  .text
+  .globl _start
+_start:
+  cmovne %eax, %ebx
+  nopl 0(%eax)
+  movaps %xmm0, %xmm1
+  ret
+ASM
+i686-w64-mingw32-gcc-win32 -march=i486 -Os -nostdlib -e _start@0 bare.c -lkernel32 -o bare.exe &&
+  i686-w64-mingw32-gcc-win32 -nostdlib -e _start p6.s -o p6.exe || exit 1
+out=$("$here/check-i486" good.exe 2>&1); rc=$?
+expect "the prebuilt static runtime is refused" 1 "good.exe: " "$out"
+expect "the refused instruction is named" 1 "cmov" "$out"
+out=$("$here/check-i486" bare.exe 2>&1); rc=$?
+expect "i486 code without that runtime passes" 0 "i486 instructions only: 1 file(s)" "$out"
+out=$("$here/check-i486" p6.exe 2>&1); rc=$?
+expect "cmov is refused" 1 "cmovne %eax,%ebx" "$out"
+expect "the 0F 1F long NOP is refused" 1 "nopl (%eax)" "$out"
+expect "SSE is refused" 1 "movaps %xmm0,%xmm1" "$out"
 exit $((failures > 0))
