@@ -1,5 +1,6 @@
 // The application framework layer shared by both programs.
 #pragma once
+#include "CAboutDialog.h"
 #include "CArchive.h"
 #include "CBitmapButton.h"
 #include "CCmdTarget.h"
@@ -17,4 +18,5 @@
 #include "CView.h"
 #include "CWinApp.h"
 #include "CWnd.h"
+#include "FwRegistry.h"
 #include "FwStrings.h"

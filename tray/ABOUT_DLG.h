@@ -1,19 +1,11 @@
-// Product name, version and build of the tray program.
+// Product name, version and build of the tray program. The build stamp and its
+// initialisation are the framework's CAboutDialog.
 #pragma once
-#include <string>
 #include "Framework.h"
 
-class ABOUT_DLG : public CDialog {
+class ABOUT_DLG : public CAboutDialog {
  public:
   ABOUT_DLG();
-
-  void DoDataExchange(CDataExchange* dx) override;
-  BOOL OnInitDialog() override;
-
-  // The fixed build text when BuildInfo holds anything, else empty.
-  void LoadBuildInfo();
-
-  std::string m_strBuildInfo;
 
   DECLARE_MESSAGE_MAP()
 };

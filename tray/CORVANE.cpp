@@ -134,7 +134,8 @@ bool CORVANE::DetectPlatform() { return DetectPlatformCode(&GetVersionExA, m_nPl
 
 bool CORVANE::IsMtuAdjusted() const {
   std::string flag;
-  return ReadRegistryText(settings::kAppKey, kMtuFlagValue, settings::kFlagLimit, flag) && IsAdjustedFlag(flag);
+  return fw::ReadRegistryText(HKEY_LOCAL_MACHINE, settings::kAppKey, kMtuFlagValue, settings::kFlagLimit, flag) &&
+         IsAdjustedFlag(flag);
 }
 
 void CORVANE::SetMtuAdjusted() { WriteRegistryText(settings::kAppKey, kMtuFlagValue, "true"); }

@@ -27,7 +27,8 @@ BOOL SERVICE_NAME_DIALOG::OnInitDialog() {
 
 void SERVICE_NAME_DIALOG::LoadServiceName() {
   std::string name;
-  if (ReadRegistryText(settings::kPoEKey, kServiceNameValue, settings::kServiceNameLimit, name) && !name.empty()) {
+  if (fw::ReadRegistryText(HKEY_LOCAL_MACHINE, settings::kPoEKey, kServiceNameValue, settings::kServiceNameLimit,
+                           name) && !name.empty()) {
     m_strServiceName = name;
   }
 }

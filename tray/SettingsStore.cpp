@@ -1,25 +1,9 @@
 #include "SettingsStore.h"
 
-#include <vector>
-
-#include "FwStrings.h"
-
-bool ReadRegistryText(const char* subkey, const char* valueName, DWORD limit, std::string& out) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-  std::vector<char> buffer(limit, 0);
-  DWORD size = limit;
-  LONG rc = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size);
-  RegCloseKey(key);
-  if (rc != ERROR_SUCCESS) return false;
-  // The data need not end in a zero: never look past what the query returned.
-  out = fw::Trim(fw::FromBuffer(buffer.data(), size < limit ? size : limit));
-  return true;
-}
+#include "FwRegistry.h"
 
 bool ReadRegistryString(const char* subkey, const char* valueName, std::string& out) {
-  if (subkey == nullptr || valueName == nullptr) return false;
-  return ReadRegistryText(subkey, valueName, settings::kTextLimit, out);
+  return fw::ReadRegistryText(HKEY_LOCAL_MACHINE, subkey, valueName, settings::kTextLimit, out);
 }
 
 bool DeleteRegistryValue(const char* subkey, const char* valueName) {

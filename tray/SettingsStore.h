@@ -1,8 +1,5 @@
-// The tray program's registry settings under HKEY_LOCAL_MACHINE. Every read opens the key
-// for query only, reads into a buffer of a fixed size (terminating zero included), takes the
-// text up to its first zero byte within the bytes the query returned, and trims white space
-// at both ends; a missing key or value, and a value too long for the buffer, count as
-// missing and leave the output alone. Every write is flushed.
+// The tray program's registry settings under HKEY_LOCAL_MACHINE. Every read is the
+// framework's fw::ReadRegistryText with one of the buffer sizes below; every write is flushed.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -19,9 +16,6 @@ constexpr DWORD kServiceNameLimit = 128;  // ServiceName
 constexpr DWORD kTextLimit = 256;         // ReadRegistryString
 
 }  // namespace settings
-
-// The read pattern with a buffer of |limit| bytes.
-bool ReadRegistryText(const char* subkey, const char* valueName, DWORD limit, std::string& out);
 
 // The shared reader (256 bytes). Null names report false before any registry call; an
 // empty (or all-blank) value is stored as the empty text.

@@ -289,3 +289,78 @@ TEST(HandlerFailures, OutOfMemoryIsReportedAndStopsAtTheWindowProcedure) {
   EXPECT_FALSE(writing) << "the write count is balanced after the failure";
   EXPECT_EQ(1, dlg.createSeen) << "the next dialog is attached as usual";
 }
+
+// The registry text reader both programs' settings go through.
+class RegistryText : public ::testing::Test {
+ protected:
+  static constexpr char kKey[] = "Software\\TzFrameworkRegistryTextTest";
+  void SetUp() override {
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &m_key, nullptr));
+  }
+  void TearDown() override {
+    RegCloseKey(m_key);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+  }
+  void Set(const char* name, DWORD type, const void* data, size_t size) {
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(m_key, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)));
+  }
+  void SetText(const char* name, const std::string& text) { Set(name, REG_SZ, text.c_str(), text.size() + 1); }
+  // Reads with |out| preset, so that "left alone" shows.
+  bool Read(const char* name, DWORD bufferSize, std::string& out, const char* key = kKey) {
+    out = "untouched";
+    return fw::ReadRegistryText(HKEY_CURRENT_USER, key, name, bufferSize, out);
+  }
+  HKEY m_key = nullptr;
+};
+
+TEST_F(RegistryText, MissingNullOrTooLongIsMissingAndLeavesTheOutput) {
+  std::string out;
+  SetText("V", "x");
+  EXPECT_FALSE(Read("V", 16, out, "Software\\TzFrameworkRegistryTextTest\\NoSuchKey"));
+  EXPECT_FALSE(Read("NoSuchValue", 16, out));
+  EXPECT_FALSE(Read(nullptr, 16, out)) << "a null name is not the key's default value";
+  EXPECT_FALSE(Read("V", 16, out, nullptr));
+  EXPECT_FALSE(Read("V", 0, out));
+  // The buffer counts the terminating zero, and blanks count too, for every size in use.
+  for (DWORD size : {16u, 128u, 256u}) {
+    SetText("V", std::string(size - 5, ' ') + "true");
+    EXPECT_TRUE(Read("V", size, out)) << size;
+    EXPECT_EQ("true", out) << size;
+    SetText("V", std::string(size - 4, ' ') + "true");
+    EXPECT_FALSE(Read("V", size, out)) << size << ": one byte over";
+    EXPECT_EQ("untouched", out) << size;
+  }
+  SetText("V", std::string(5000, 'c'));
+  EXPECT_FALSE(Read("V", 256, out));
+  EXPECT_EQ("untouched", out);
+}
+
+TEST_F(RegistryText, CutAtTheFirstZeroWithinWhatTheQueryReturnedAndTrimmed) {
+  std::string out;
+  struct Case {
+    DWORD type;
+    std::string data;  // as stored, zero bytes included
+    std::string text;
+  } cases[] = {
+      {REG_SZ, std::string(" \t Yes \r\n\0", 10), "Yes"},
+      {REG_SZ, std::string("   \0", 4), ""},  // blank and empty values succeed, empty
+      {REG_SZ, std::string("\0", 1), ""},
+      {REG_SZ, "", ""},
+      {REG_SZ, std::string("ab\0cd\0", 6), "ab"},
+      {REG_MULTI_SZ, std::string("first\0second\0\0", 14), "first"},
+      {REG_SZ, "abcd", "abcd"},  // no terminator: the text ends with the data
+      {REG_BINARY, "xyz", "xyz"},
+      {REG_BINARY, std::string(16, 'q'), std::string(16, 'q')},  // exactly the buffer, no zero
+      {REG_DWORD, std::string("ABC\0", 4), "ABC"},               // the type is not looked at
+      {REG_EXPAND_SZ, std::string(" %TEMP%\\x.wav \0", 15), "%TEMP%\\x.wav"},  // never expanded
+  };
+  for (const Case& c : cases) {
+    Set("V", c.type, c.data.data(), c.data.size());
+    EXPECT_TRUE(Read("V", 16, out)) << c.text;
+    EXPECT_EQ(c.text, out);
+  }
+  Set("V", REG_BINARY, std::string(17, 'q').data(), 17);
+  EXPECT_FALSE(Read("V", 16, out)) << "one byte over the buffer, without a zero";
+}
