@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "rassim_paths.h"
-#include "rassim_records.h"
+#include "RasRecords400.h"
 
 #include <algorithm>
 #include <atomic>
@@ -177,8 +177,8 @@ bool WaitForState(HRASCONN h, DWORD state, int timeoutMs = 10000) {
   });
 }
 
-RasEntry400A EntryTemplate() {
-  RasEntry400A e = {};
+RASENTRYA_400 EntryTemplate() {
+  RASENTRYA_400 e = {};
   e.dwSize = sizeof e;
   e.dwfOptions = RASEO_RemoteDefaultGateway;
   e.dwfNetProtocols = RASNP_Ip;
@@ -189,8 +189,8 @@ RasEntry400A EntryTemplate() {
   return e;
 }
 
-RasDialParams400A DialParams(const char* user, const char* password, const char* entry = kEntry) {
-  RasDialParams400A p = {};
+RASDIALPARAMSA_400 DialParams(const char* user, const char* password, const char* entry = kEntry) {
+  RASDIALPARAMSA_400 p = {};
   p.dwSize = sizeof p;
   strcpy(p.szEntryName, entry);
   strcpy(p.szUserName, user);
@@ -198,7 +198,7 @@ RasDialParams400A DialParams(const char* user, const char* password, const char*
   return p;
 }
 
-DWORD Dial(RasApi& ras, RasDialParams400A p, HRASCONN* h, bool async = true) {
+DWORD Dial(RasApi& ras, RASDIALPARAMSA_400 p, HRASCONN* h, bool async = true) {
   g_dialHandle = nullptr;
   DWORD rc = ras.Dial(nullptr, nullptr, reinterpret_cast<LPRASDIALPARAMSA>(&p), 1,
                       async ? reinterpret_cast<LPVOID>(&Notifier) : nullptr, const_cast<HRASCONN*>(&g_dialHandle));
@@ -217,10 +217,10 @@ int ThreadCount() {
   return count;
 }
 
-std::vector<RasConn400A> Connections(RasApi& ras) {
-  std::vector<RasConn400A> list(8);
-  list[0].dwSize = sizeof(RasConn400A);
-  DWORD cb = static_cast<DWORD>(list.size() * sizeof(RasConn400A)), count = 0;
+std::vector<RASCONNA_400> Connections(RasApi& ras) {
+  std::vector<RASCONNA_400> list(8);
+  list[0].dwSize = sizeof(RASCONNA_400);
+  DWORD cb = static_cast<DWORD>(list.size() * sizeof(RASCONNA_400)), count = 0;
   EXPECT_EQ(0u, ras.EnumConnections(reinterpret_cast<LPRASCONNA>(list.data()), &cb, &count));
   list.resize(count);
   return list;
@@ -254,7 +254,7 @@ protected:
   }
 
   void TearDown() override {
-    for (const RasConn400A& c : Connections(g_ras)) g_ras.HangUp(c.hrasconn);
+    for (const RASCONNA_400& c : Connections(g_ras)) g_ras.HangUp(c.hrasconn);
     SetHook(nullptr);
   }
 
@@ -264,7 +264,7 @@ protected:
   }
 
   void CreateEntry(const char* name = kEntry) {
-    RasEntry400A e = EntryTemplate();
+    RASENTRYA_400 e = EntryTemplate();
     ASSERT_EQ(0u, g_ras.SetEntryProperties(nullptr, name, reinterpret_cast<LPRASENTRYA>(&e), sizeof e, nullptr, 0));
   }
 
@@ -277,7 +277,7 @@ TEST_F(RasSim, EnumeratesDevicesAndChecksRecordSizes) {
   EXPECT_EQ(2u * 152, cb);
   EXPECT_EQ(2u, count);
 
-  std::vector<RasDevInfo400A> devs(2);
+  std::vector<RASDEVINFOA_400> devs(2);
   devs[0].dwSize = 152;
   DWORD small = 152;
   EXPECT_EQ(603u, g_ras.EnumDevices(reinterpret_cast<LPRASDEVINFOA>(devs.data()), &small, &count));
@@ -309,7 +309,7 @@ TEST_F(RasSim, ValidatesNamesAndStoresEveryEntryField) {
     EXPECT_EQ(123u, g_ras.ValidateEntryName(nullptr, bad.c_str())) << bad;
   EXPECT_EQ(87u, g_ras.ValidateEntryName(nullptr, nullptr));
 
-  RasEntry400A e = EntryTemplate();
+  RASENTRYA_400 e = EntryTemplate();
   e.dwSize = 1000;
   EXPECT_EQ(632u, g_ras.SetEntryProperties(nullptr, kEntry, reinterpret_cast<LPRASENTRYA>(&e), sizeof e, nullptr, 0));
   e.dwSize = sizeof e;
@@ -323,12 +323,12 @@ TEST_F(RasSim, ValidatesNamesAndStoresEveryEntryField) {
   EXPECT_EQ(183u, g_ras.ValidateEntryName(nullptr, "TESSORY connection"));
 
   // Read back: the template and nothing else, every other field zero or empty.
-  RasEntry400A back;
+  RASENTRYA_400 back;
   memset(&back, 0xCC, sizeof back);
   back.dwSize = sizeof back;
   DWORD size = sizeof back;
   ASSERT_EQ(0u, g_ras.GetEntryProperties(nullptr, kEntry, reinterpret_cast<LPRASENTRYA>(&back), &size, nullptr, nullptr));
-  RasEntry400A want = EntryTemplate();
+  RASENTRYA_400 want = EntryTemplate();
   EXPECT_EQ(0, memcmp(&want, &back, sizeof want));
   EXPECT_EQ(0x10u, back.dwfOptions);
   EXPECT_EQ(4u, back.dwfNetProtocols);
@@ -351,7 +351,7 @@ TEST_F(RasSim, ValidatesNamesAndStoresEveryEntryField) {
 
   // MinGW's larger layout, alternate numbers after the record and a device block also keep.
   std::vector<BYTE> big(sizeof(RASENTRYA) + 16);
-  RasEntry400A head = EntryTemplate();
+  RASENTRYA_400 head = EntryTemplate();
   head.dwSize = sizeof(RASENTRYA);
   head.dwAlternateOffset = sizeof(RASENTRYA);
   memcpy(big.data(), &head, sizeof head);
@@ -374,7 +374,7 @@ TEST_F(RasSim, ValidatesNamesAndStoresEveryEntryField) {
 }
 
 TEST_F(RasSim, DialParamsRoundTripHonoursRemovePassword) {
-  RasDialParams400A p = DialParams("alice", "secret");
+  RASDIALPARAMSA_400 p = DialParams("alice", "secret");
   BOOL has = TRUE;
   auto params = [&] { return reinterpret_cast<LPRASDIALPARAMSA>(&p); };
   EXPECT_EQ(623u, g_ras.GetEntryDialParams(nullptr, params(), &has));
@@ -443,11 +443,11 @@ TEST_F(RasSim, DialWalksPppoeStatesToConnected) {
                                                     "number=\"1.1.1.1\" " + HandleText(h) + " rc=0"));
   EXPECT_EQ(10u, LogLines("notify").size());
 
-  std::vector<RasConn400A> conns = Connections(g_ras);
+  std::vector<RASCONNA_400> conns = Connections(g_ras);
   ASSERT_EQ(1u, conns.size());
   EXPECT_EQ(h, conns[0].hrasconn);
   EXPECT_STREQ(kEntry, conns[0].szEntryName);
-  RasConnStatus400A st = {};
+  RASCONNSTATUSA_400 st = {};
   st.dwSize = sizeof st;
   ASSERT_EQ(0u, g_ras.GetConnectStatus(h, reinterpret_cast<LPRASCONNSTATUSA>(&st)));
   EXPECT_EQ(kConnected, st.rasconnstate);
@@ -505,7 +505,7 @@ TEST_F(RasSim, RefusalsAreSynchronous) {
   Config("RefuseCode=8");
   EXPECT_EQ(8u, Dial(g_ras, DialParams("alice", "secret"), &h));
   EXPECT_EQ(nullptr, h);
-  RasDialParams400A p = DialParams("alice", "secret");
+  RASDIALPARAMSA_400 p = DialParams("alice", "secret");
   p.dwSize = 1040;
   EXPECT_EQ(632u, Dial(g_ras, p, &h));
   Sleep(100);
@@ -532,7 +532,7 @@ TEST_F(RasSim, DropsDuringDiallingAndAfterConnecting) {
   ASSERT_TRUE(WaitForState(h, kDisconnected));
   EXPECT_EQ(kDisconnected, NotesFor(h).back().state);
   EXPECT_TRUE(Connections(g_ras).empty());
-  RasConnStatus400A st = {};
+  RASCONNSTATUSA_400 st = {};
   st.dwSize = sizeof st;
   ASSERT_EQ(0u, g_ras.GetConnectStatus(h, reinterpret_cast<LPRASCONNSTATUSA>(&st)));
   EXPECT_EQ(kDisconnected, st.rasconnstate);
@@ -607,7 +607,7 @@ TEST_F(RasSim, ConcurrentDialAndHangUpRaces) {
   for (int t = 0; t < 6; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 25; ++i) {
-        RasDialParams400A p = DialParams("alice", "secret");
+        RASDIALPARAMSA_400 p = DialParams("alice", "secret");
         HRASCONN h = nullptr;
         DWORD rc = g_ras.Dial(nullptr, nullptr, reinterpret_cast<LPRASDIALPARAMSA>(&p), 1,
                               reinterpret_cast<LPVOID>(&Notifier), &h);
@@ -642,11 +642,11 @@ TEST_F(RasSim, ConnectionOutlivesTheDiallingProcess) {
   CloseHandle(pi.hProcess);
   ASSERT_EQ(0u, code);
 
-  std::vector<RasConn400A> conns = Connections(g_ras);
+  std::vector<RASCONNA_400> conns = Connections(g_ras);
   ASSERT_EQ(1u, conns.size());
   EXPECT_STREQ(kEntry, conns[0].szEntryName);
   EXPECT_STREQ("Velmora PPPoE Adapter", conns[0].szDeviceName);
-  RasConnStatus400A st = {};
+  RASCONNSTATUSA_400 st = {};
   st.dwSize = sizeof st;
   ASSERT_EQ(0u, g_ras.GetConnectStatus(conns[0].hrasconn, reinterpret_cast<LPRASCONNSTATUSA>(&st)));
   EXPECT_EQ(kConnected, st.rasconnstate);
@@ -701,7 +701,7 @@ TEST_F(RasSim, MalformedFilesAreSurvived) {
             junk + "[ok]\ndwfOptions=zzz\nipaddr=300.1.2.3\nszLocalPhoneNumber=" + std::string(5000, 'x') + "\n" +
                 std::string(3 * 1024 * 1024, 'y'));
   EXPECT_EQ(183u, g_ras.ValidateEntryName(nullptr, "ok"));
-  RasEntry400A e = {};
+  RASENTRYA_400 e = {};
   e.dwSize = sizeof e;
   DWORD size = sizeof e;
   ASSERT_EQ(0u, g_ras.GetEntryProperties(nullptr, "ok", reinterpret_cast<LPRASENTRYA>(&e), &size, nullptr, nullptr));
@@ -710,12 +710,12 @@ TEST_F(RasSim, MalformedFilesAreSurvived) {
   EXPECT_EQ(std::string(128, 'x'), e.szLocalPhoneNumber);
 
   // Unterminated texts in a record are refused, not read past their field.
-  RasDialParams400A p = DialParams("alice", "secret", "ok");
+  RASDIALPARAMSA_400 p = DialParams("alice", "secret", "ok");
   memset(p.szUserName, 'u', sizeof p.szUserName);
   EXPECT_EQ(87u, g_ras.SetEntryDialParams(nullptr, reinterpret_cast<LPRASDIALPARAMSA>(&p), FALSE));
 
   WriteText(m_config, "[Devices]\nCount=-5\nDevice1=" + std::string(300, 'd') + "\nDevice2=|\n[Timing]\nStepMs=abc\n");
-  std::vector<RasDevInfo400A> devs(2);
+  std::vector<RASDEVINFOA_400> devs(2);
   devs[0].dwSize = 152;
   DWORD cb = 2 * 152, count = 0;
   ASSERT_EQ(0u, g_ras.EnumDevices(reinterpret_cast<LPRASDEVINFOA>(devs.data()), &cb, &count));
@@ -728,7 +728,7 @@ TEST_F(RasSim, MalformedFilesAreSurvived) {
   WriteText(StateFile(RASSIM_CONNECTIONS_FILE),
             "[0x00005000]\nEntry=Old\nDropAt=" + std::to_string(past) + "\n[0x00005004]\nEntry=Live\nDropAt=0\n"
             "[nonsense]\nEntry=X\n[0xZZ]\nEntry=Y\n");
-  std::vector<RasConn400A> conns = Connections(g_ras);
+  std::vector<RASCONNA_400> conns = Connections(g_ras);
   ASSERT_EQ(1u, conns.size());
   EXPECT_STREQ("Live", conns[0].szEntryName);
   EXPECT_FALSE(Contains(ReadText(StateFile(RASSIM_CONNECTIONS_FILE)), "Old"));
