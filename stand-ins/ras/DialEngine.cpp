@@ -52,6 +52,7 @@ struct Attempt {
 
 CRITICAL_SECTION g_lock;
 Attempt* g_attempts = nullptr;
+LONG g_walking = 0; // dial threads that may still notify
 
 void Release(Attempt* a) {
   if (InterlockedDecrement(&a->refs) == 0) {
@@ -210,6 +211,7 @@ DWORD WINAPI AttemptThread(LPVOID param) {
     Walk(a);
   } catch (...) {
   }
+  InterlockedDecrement(&g_walking);
   Release(a);
   FreeLibraryAndExitThread(self, 0);
   return 0;
@@ -309,10 +311,12 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
   if (a && rc == kOk && lpvNotifier) {
     // The thread's own references: to the attempt and to this module.
     InterlockedIncrement(&a->refs);
+    InterlockedIncrement(&g_walking);
     if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&AttemptThread),
                            &a->module))
       thread = CreateThread(nullptr, 0, AttemptThread, a, CREATE_SUSPENDED, nullptr);
     if (!thread) {
+      InterlockedDecrement(&g_walking);
       if (a->module) FreeLibrary(a->module);
       Release(a);
       Release(a);
@@ -500,6 +504,10 @@ extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA
   SimStore::Log(log + Code(rc));
   return rc;
 }
+
+// Not a RAS function: for tests, TRUE once no dial thread of this process can notify any more,
+// so that "nothing more happens" is waited for rather than slept on.
+extern "C" BOOL WINAPI RasSimIsIdle() { return InterlockedCompareExchange(&g_walking, 0, 0) == 0 ? TRUE : FALSE; }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {

@@ -39,6 +39,7 @@ struct RasApi {
   decltype(&RasHangUpA) HangUp = nullptr;
   decltype(&RasEnumConnectionsA) EnumConnections = nullptr;
   decltype(&RasGetConnectStatusA) GetConnectStatus = nullptr;
+  BOOL(WINAPI* IsIdle)() = nullptr; // the simulator's own: no dial thread left to notify
 
   template <class F> void Bind(F& f, const char* name) {
     f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
@@ -56,8 +57,9 @@ struct RasApi {
     Bind(HangUp, "RasHangUpA");
     Bind(EnumConnections, "RasEnumConnectionsA");
     Bind(GetConnectStatus, "RasGetConnectStatusA");
+    Bind(IsIdle, "RasSimIsIdle");
     return Dial && HangUp && EnumDevices && ValidateEntryName && SetEntryProperties && GetEntryProperties &&
-           GetEntryDialParams && SetEntryDialParams && EnumConnections && GetConnectStatus;
+           GetEntryDialParams && SetEntryDialParams && EnumConnections && GetConnectStatus && IsIdle;
   }
 };
 RasApi g_ras;
@@ -175,6 +177,13 @@ bool WaitForState(HRASCONN h, DWORD state, int timeoutMs = 10000) {
       if (n.handle == h && (n.state == state || n.error != 0)) return true;
     return false;
   });
+}
+
+// Nothing more can happen: every dial thread of the simulator has ended (bounded).
+bool WaitSimIdle(int timeoutMs = 10000) {
+  for (DWORD start = GetTickCount(); !g_ras.IsIdle(); Sleep(5))
+    if (GetTickCount() - start > static_cast<DWORD>(timeoutMs)) return false;
+  return true;
 }
 
 RASENTRYA_400 EntryTemplate() {
@@ -480,7 +489,7 @@ TEST_F(RasSim, FailuresAtAStateEndTheAttempt) {
     HRASCONN h = nullptr;
     ASSERT_EQ(0u, Dial(g_ras, DialParams(c.user, c.password), &h));
     ASSERT_TRUE(WaitForState(h, 0xFFFF));
-    Sleep(150);
+    ASSERT_TRUE(WaitSimIdle());
     std::vector<Note> notes = NotesFor(h);
     auto at = std::find(kWalk.begin(), kWalk.end(), c.state);
     ASSERT_EQ(static_cast<size_t>(at - kWalk.begin()) + 1, notes.size()) << c.faults;
@@ -508,7 +517,7 @@ TEST_F(RasSim, RefusalsAreSynchronous) {
   RASDIALPARAMSA_400 p = DialParams("alice", "secret");
   p.dwSize = 1040;
   EXPECT_EQ(632u, Dial(g_ras, p, &h));
-  Sleep(100);
+  ASSERT_TRUE(WaitSimIdle());
   EXPECT_TRUE(LogLines("notify").empty());
 }
 
@@ -547,7 +556,7 @@ TEST_F(RasSim, HangUpStopsNotificationsExceptConfiguredLateOnes) {
   ASSERT_TRUE(WaitForState(h, 2));
   EXPECT_EQ(0u, g_ras.HangUp(h));
   size_t seen = NotesFor(h).size();
-  Sleep(600);
+  ASSERT_TRUE(WaitSimIdle());
   EXPECT_LE(NotesFor(h).size(), seen + 1) << "at most the one already on its way";
   EXPECT_NE(kConnected, NotesFor(h).back().state);
 
@@ -555,7 +564,7 @@ TEST_F(RasSim, HangUpStopsNotificationsExceptConfiguredLateOnes) {
   ASSERT_EQ(0u, Dial(g_ras, DialParams("alice", "secret"), &h));
   ASSERT_TRUE(WaitForState(h, 1));
   EXPECT_EQ(0u, g_ras.HangUp(h));
-  Sleep(600);
+  ASSERT_TRUE(WaitSimIdle());
   std::vector<std::string> notes = LogLines("notify");
   std::vector<std::string> late;
   for (const std::string& l : notes)
@@ -567,9 +576,92 @@ TEST_F(RasSim, HangUpStopsNotificationsExceptConfiguredLateOnes) {
     EXPECT_TRUE(Contains(late[i], "state=" + std::to_string(kWalk[ontime + i]) + " ")) << late[i];
 }
 
+// Status of |h| once it answers |rc|, within a bound.
+bool WaitStatusCode(HRASCONN h, DWORD rc, RASCONNSTATUSA_400* st, int timeoutMs = 5000) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(timeoutMs); Sleep(10)) {
+    st->dwSize = sizeof *st;
+    if (g_ras.GetConnectStatus(h, reinterpret_cast<LPRASCONNSTATUSA>(st)) == rc) return true;
+  }
+  return false;
+}
+
+TEST_F(RasSim, AHungUpPortStaysInUseForPortCloseMs) {
+  CreateEntry();
+  Config("", "StepMs=10\nPortCloseMs=500");
+  HRASCONN h = nullptr, again = nullptr;
+  ASSERT_EQ(0u, Dial(g_ras, DialParams("alice", "secret"), &h));
+  ASSERT_TRUE(WaitForState(h, 2));
+  ASSERT_EQ(0u, g_ras.HangUp(h));
+  RASCONNSTATUSA_400 st = {};
+  ASSERT_TRUE(WaitStatusCode(h, 0, &st)) << "the handle still answers while its port closes";
+  EXPECT_EQ(kDisconnected, st.rasconnstate);
+  EXPECT_EQ(6u, g_ras.HangUp(h)) << "a second hang-up";
+  // A dial on the same device meanwhile: the port is in use.
+  ASSERT_EQ(0u, Dial(g_ras, DialParams("alice", "secret"), &again));
+  ASSERT_TRUE(WaitForState(again, 0xFFFF));
+  ASSERT_EQ(1u, NotesFor(again).size());
+  EXPECT_EQ(0u, NotesFor(again)[0].state);
+  EXPECT_EQ(633u, NotesFor(again)[0].error);
+  ASSERT_EQ(0u, g_ras.HangUp(again));
+  ASSERT_TRUE(WaitStatusCode(h, 6, &st)) << "the port never closed";
+  ASSERT_TRUE(WaitStatusCode(again, 6, &st));
+  std::vector<std::string> closed = LogLines("port ");
+  ASSERT_EQ(2u, closed.size());
+  EXPECT_TRUE(Contains(closed[0], HandleText(h)) && Contains(closed[0], " closed")) << closed[0];
+  // Closed: the device dials again.
+  Config("", "StepMs=10");
+  ASSERT_EQ(0u, Dial(g_ras, DialParams("alice", "secret"), &again));
+  ASSERT_TRUE(WaitForState(again, kConnected));
+  EXPECT_EQ(0u, NotesFor(again).back().error);
+  EXPECT_EQ(0u, g_ras.HangUp(again));
+}
+
+TEST_F(RasSim, HangUpWaitsForTheNotifierCallInProgress) {
+  CreateEntry();
+  Config("", "StepMs=10\nHangUpWaitsForNotifier=1");
+  HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  SetHook([entered, release](const Note& n) {
+    if (n.state != 2) return;
+    SetEvent(entered);
+    WaitForSingleObject(release, 10000);
+  });
+  HRASCONN h = nullptr;
+  ASSERT_EQ(0u, Dial(g_ras, DialParams("alice", "secret"), &h));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(entered, 10000));
+  struct HangUpCall {
+    HRASCONN h;
+    DWORD rc = 0xFFFF;
+  } call{h};
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        auto* c = static_cast<HangUpCall*>(p);
+        c->rc = g_ras.HangUp(c->h);
+        return 0;
+      },
+      &call, 0, nullptr);
+  ASSERT_NE(nullptr, thread);
+  // The hang-up is logged once it has begun; it must not return while the notifier runs.
+  ASSERT_TRUE([&] {
+    for (int i = 0; i < 500 && LogLines("RasHangUpA").empty(); ++i) Sleep(10);
+    return !LogLines("RasHangUpA").empty();
+  }()) << "the hang-up never began";
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(thread, 100)) << "returned with the notifier still running";
+  SetEvent(release);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000)) << "still waiting after the notifier returned";
+  EXPECT_EQ(0u, call.rc);
+  CloseHandle(thread);
+  SetHook(nullptr);
+  CloseHandle(entered);
+  CloseHandle(release);
+}
+
 TEST_F(RasSim, HangUpFromInsideTheNotifier) {
   CreateEntry();
-  Config("", "StepMs=0"); // notifications race RasDialA's return: the handle must be stored first
+  // Notifications race RasDialA's return: the handle must be stored first. A hang-up that waits
+  // for the notifier must not wait for the very call it is made from.
+  Config("", "StepMs=0\nHangUpWaitsForNotifier=1");
   std::atomic<DWORD> inside{0xFFFF};
   SetHook([&](const Note& n) {
     if (n.state == 3) inside = g_ras.HangUp(n.handle);
@@ -577,7 +669,7 @@ TEST_F(RasSim, HangUpFromInsideTheNotifier) {
   HRASCONN h = nullptr;
   ASSERT_EQ(0u, Dial(g_ras, DialParams("alice", "secret"), &h));
   ASSERT_TRUE(WaitForState(h, 3));
-  Sleep(300);
+  ASSERT_TRUE(WaitSimIdle());
   EXPECT_EQ(0u, inside);
   ASSERT_EQ(4u, NotesFor(h).size());
   for (const Note& n : NotesFor(h)) EXPECT_TRUE(n.handleStored);
