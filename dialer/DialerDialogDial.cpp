@@ -173,9 +173,8 @@ void DialerDialog::AfterPortClosed(AfterClose action) {
   SetTimer(m_hWnd, kPortTimerId, kPortPollMs, nullptr);
 }
 
-LRESULT DialerDialog::OnTimer(WPARAM wParam, LPARAM lParam) {
+LRESULT DialerDialog::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam != kPortTimerId) return Default();
-  (void)lParam;
   if (!PortClosed()) return 0;
   KillTimer(m_hWnd, kPortTimerId);
   AfterClose action = m_afterClose;
