@@ -28,6 +28,8 @@ BEGIN_MESSAGE_MAP(DialerDialog, CDialog)
   ON_MESSAGE(WM_PALETTECHANGED, &DialerDialog::OnPaletteChanged)
   ON_BN_CLICKED(IDC_WEB_BUTTON, &DialerDialog::OnWebButtonClicked)
   ON_MESSAGE(WM_DIALER_STARTUP, &DialerDialog::OnDialerStartup)
+  ON_MESSAGE(WM_DIALER_SHOW_STATUS, &DialerDialog::OnShowStatus)
+  ON_MESSAGE(WM_TIMER, &DialerDialog::OnTimer)
 END_MESSAGE_MAP()
 
 DialerDialog::DialerDialog(CWnd* parent)
@@ -149,7 +151,6 @@ void DialerDialog::UpdateInputState() {
 }
 
 void DialerDialog::EnableInputs(BOOL enable) {
-  // Window calls from the RAS thread wait for this dialog's thread; no lock is held here.
   for (int id : {IDC_USERNAME, IDC_PASSWORD, IDC_DOMAIN, IDC_SAVEPASSWORD, IDOK}) {
     HWND ctl = GetDlgItem(id);
     if (ctl != nullptr) ::EnableWindow(ctl, enable);
@@ -174,18 +175,35 @@ void DialerDialog::OnConnectClicked() {
     ::SetFocus(GetDlgItem(IDC_STATUS));
   }
   EnableInputs(FALSE);
+  // A port still closing after a hang-up would refuse the dial: it starts once the port is
+  // closed, and the disabled Connect cannot queue a second one meanwhile.
+  if (!PortClosed()) {
+    AfterPortClosed(AfterClose::kDial);
+    return;
+  }
   if (!StartDial()) EnableInputs(TRUE);
 }
 
 void DialerDialog::OnCancelClicked() {
+  if (m_afterClose == AfterClose::kDial) {
+    // Connect was waiting for the port: nothing was dialled, so there is nothing to hang up.
+    m_afterClose = AfterClose::kNothing;
+    EnableInputs(TRUE);
+    return;
+  }
   bool connected = false;
   HRASCONN conn = TakeRasConnForCancel(connected);
   // Connected: the dialog ends by itself once the connection sound has played, and the line
   // stays up as with any connection.
   if (connected) return;
   if (conn != nullptr) {
-    RasHangUpA(conn);
+    HangUpAndWatch(conn);
     EnableInputs(TRUE);
+    return;
+  }
+  // The program does not end before the port of the last hang-up is closed.
+  if (!PortClosed()) {
+    AfterPortClosed(AfterClose::kEnd);
     return;
   }
   EndDialog(IDCANCEL);

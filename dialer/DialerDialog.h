@@ -3,9 +3,18 @@
 //
 // Threads: every handler runs on the dialog's thread, except OnRasDialEvent (and what it
 // calls), which RAS runs on a thread of its own through RasDialNotifier. The two threads
-// share m_hRasConn, m_strStatus and g_pDialerDialog; one lock (see CallGate.h) guards exactly
-// those assignments and is never held across a window call or a RAS call (either may wait for
-// the other thread). Whoever takes the handle out of m_hRasConn is the one to hang it up.
+// share m_hRasConn, m_hClosingConn, m_strStatus and g_pDialerDialog; one lock (see CallGate.h)
+// guards exactly those assignments and is never held across a window call or a RAS call
+// (either may wait for the other thread). Whoever takes the handle out of m_hRasConn is the
+// one to hang it up.
+//
+// The RAS thread makes no window call that waits for the dialog's thread: RAS may hold
+// RasHangUpA on the dialog's thread until the notifier call in progress has returned, so
+// OnRasDialEvent posts the status line and the inputs to the dialog (WM_DIALER_SHOW_STATUS).
+//
+// After a hang-up the port closes on RAS's time: the dialog neither dials again nor ends
+// before RasGetConnectStatusA has stopped knowing the handle (at most kPortCloseWaitMs). It
+// waits on a timer, so it keeps painting and taking input meanwhile.
 #pragma once
 #include <windows.h>
 #include <ras.h>
@@ -19,6 +28,8 @@
 constexpr UINT WM_DIALER_SETUP_FAILED = WM_USER + 1;
 constexpr UINT WM_DIALER_CONNECTED = WM_USER + 2;
 constexpr UINT WM_DIALER_STARTUP = WM_USER + 3;
+// From the RAS thread: wParam kShowInvalidate / kShowEnableInputs.
+constexpr UINT WM_DIALER_SHOW_STATUS = WM_USER + 4;
 
 class DialerDialog : public CDialog {
  public:
@@ -99,6 +110,9 @@ class DialerDialog : public CDialog {
   void LaunchRasMonitor();
   void PlayConnectSound();
 
+  LRESULT OnShowStatus(WPARAM wParam, LPARAM lParam);
+  LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
+
   // --- status texts (DialerDialogTexts.cpp); both write only m_strStatus
   void SetStateText(RASCONNSTATE state);
   void SetErrorText(DWORD error, DWORD extendedError);
@@ -116,10 +130,31 @@ class DialerDialog : public CDialog {
   // Cancel's part: takes the handle out of m_hRasConn unless the connection is up. Sets
   // |connected| to whether it is.
   HRASCONN TakeRasConnForCancel(bool& connected);
+  // Hangs |conn| up and remembers it until its port has closed.
+  void HangUpAndWatch(HRASCONN conn);
+  // True once the port of the last hang-up is closed (RAS no longer knows the handle) or
+  // kPortCloseWaitMs have passed since; dialog's thread.
+  bool PortClosed();
+  enum class AfterClose { kNothing, kDial, kEnd };
+  // Runs |action| once PortClosed() says so, polled from a timer.
+  void AfterPortClosed(AfterClose action);
+  // From the RAS thread: the dialog shows m_strStatus (and enables the inputs) on its own thread.
+  void PostShowStatus(WPARAM what);
   void SetStatus(const std::string& text);
   std::string StatusCopy();
   // Puts m_strStatus into the status edit, after invalidating it when |invalidate|.
   void ShowStatus(bool invalidate);
+
+  static constexpr WPARAM kShowInvalidate = 1;
+  static constexpr WPARAM kShowEnableInputs = 2;
+  static constexpr UINT_PTR kPortTimerId = 1;
+  static constexpr UINT kPortPollMs = 50;
+  static constexpr DWORD kPortCloseWaitMs = 3000;  // RasHangUp's documented pause
+  // The handle last hung up while its port may still be closing; shared with the RAS thread:
+  // set under the dial lock.
+  HRASCONN m_hClosingConn = nullptr;
+  DWORD m_closingSince = 0;
+  AfterClose m_afterClose = AfterClose::kNothing;  // dialog's thread only
 
   DECLARE_MESSAGE_MAP()
 };
@@ -129,8 +164,8 @@ class DialerDialog : public CDialog {
 extern DialerDialog* g_pDialerDialog;
 void PublishDialerDialog(DialerDialog* dialog);
 // Clears g_pDialerDialog and returns what it held, once no notifier call is inside the
-// dialog any more. Pumps the calling thread's messages while it waits, because a notifier
-// call may be waiting for this thread to handle a window message.
+// dialog any more. Handles sent messages while it waits, so that it cannot deadlock even
+// with a notifier that makes a window call.
 DialerDialog* WithdrawDialerDialog();
 
 // The RasDialFunc1 notifier: hands the notification to g_pDialerDialog, in RAS's thread.

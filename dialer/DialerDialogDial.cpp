@@ -127,7 +127,7 @@ bool DialerDialog::StartDial() {
   // RAS may have stored a handle before refusing: release it, or Connect would find a stale
   // attempt and never dial again.
   HRASCONN stale = TakeRasConn();
-  if (stale != nullptr) RasHangUpA(stale);
+  if (stale != nullptr) HangUpAndWatch(stale);
   SetErrorText(rc, 0);
   ShowStatus(true);
   return false;
@@ -135,17 +135,76 @@ bool DialerDialog::StartDial() {
 
 void DialerDialog::HangUp() {
   HRASCONN conn = TakeRasConn();
-  if (conn != nullptr) RasHangUpA(conn);  // the port closes on its own time; not waited for
+  if (conn != nullptr) HangUpAndWatch(conn);
+}
+
+void DialerDialog::HangUpAndWatch(HRASCONN conn) {
+  RasHangUpA(conn);
+  Locked lock;
+  m_hClosingConn = conn;
+  m_closingSince = GetTickCount();
+}
+
+bool DialerDialog::PortClosed() {
+  HRASCONN conn;
+  DWORD since;
+  {
+    Locked lock;
+    conn = m_hClosingConn;
+    since = m_closingSince;
+  }
+  if (conn == nullptr) return true;
+  // RAS forgets the handle once the port is closed; a RAS that never does is not waited for
+  // longer than the documented pause.
+  bool closed = GetTickCount() - since >= kPortCloseWaitMs;
+  if (!closed) {
+    RASCONNSTATUSA_400 status{};
+    status.dwSize = sizeof(status);
+    closed = RasGetConnectStatusA(conn, reinterpret_cast<LPRASCONNSTATUSA>(&status)) == ERROR_INVALID_HANDLE;
+  }
+  if (!closed) return false;
+  Locked lock;
+  if (m_hClosingConn == conn) m_hClosingConn = nullptr;
+  return true;
+}
+
+void DialerDialog::AfterPortClosed(AfterClose action) {
+  m_afterClose = action;
+  SetTimer(m_hWnd, kPortTimerId, kPortPollMs, nullptr);
+}
+
+LRESULT DialerDialog::OnTimer(WPARAM wParam, LPARAM) {
+  if (wParam != kPortTimerId) return Default();
+  if (!PortClosed()) return 0;
+  KillTimer(m_hWnd, kPortTimerId);
+  AfterClose action = m_afterClose;
+  m_afterClose = AfterClose::kNothing;
+  if (action == AfterClose::kDial) {
+    if (!StartDial()) EnableInputs(TRUE);
+  } else if (action == AfterClose::kEnd) {
+    EndDialog(IDCANCEL);
+  }
+  return 0;
+}
+
+void DialerDialog::PostShowStatus(WPARAM what) { PostMessage(WM_DIALER_SHOW_STATUS, what, 0); }
+
+LRESULT DialerDialog::OnShowStatus(WPARAM wParam, LPARAM) {
+  ShowStatus((wParam & kShowInvalidate) != 0);
+  if ((wParam & kShowEnableInputs) != 0) EnableInputs(TRUE);
+  return 0;
 }
 
 void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD error, DWORD extendedError) {
+  // Window calls from here would wait for the dialog's thread, which may itself be waiting in
+  // RasHangUpA for this very call to return: the dialog's window work is posted to it.
   if (error != 0) {
     // Whoever takes the handle hangs it up: Cancel and this notification never both do.
     if (!TakeRasConnIf(conn)) return;
     SetErrorText(error, extendedError);
-    ShowStatus(false);
-    RasHangUpA(conn);
-    EnableInputs(TRUE);
+    PostShowStatus(0);
+    HangUpAndWatch(conn);  // RAS allows the hang-up from inside the notifier
+    PostShowStatus(kShowEnableInputs);
     return;
   }
   if (!IsCurrentRasConn(conn)) return;  // hung up already, or another attempt's handle
@@ -154,9 +213,9 @@ void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD
     // The line dropped: release the handle as well, so that Connect dials again.
     if (!TakeRasConnIf(conn)) return;
     SetStateText(state);
-    ShowStatus(true);
-    RasHangUpA(conn);
-    EnableInputs(TRUE);
+    PostShowStatus(kShowInvalidate);
+    HangUpAndWatch(conn);
+    PostShowStatus(kShowEnableInputs);
     return;
   }
 
@@ -165,7 +224,7 @@ void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD
   // came first has taken the handle: then this notification is stale.
   if (state == RASCS_Connected && !MarkConnectedIf(conn)) return;
   SetStateText(state);
-  ShowStatus(true);
+  PostShowStatus(kShowInvalidate);
   if (state != RASCS_Connected) return;
 
   SaveDialParams();

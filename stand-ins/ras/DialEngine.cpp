@@ -6,6 +6,9 @@
 // held while the state files are written (StoreLock is always taken after it, never before).
 // Lifetime: an attempt is shared by the table and its thread, each holding one reference; the
 // thread also holds a reference to this module, so FreeLibrary cannot unload the code it runs.
+// A hung-up attempt stays in the table while its port is closing (PortCloseMs): its handle
+// still answers RasGetConnectStatusA and its device refuses new dials; the first call that
+// looks at the table after that time forgets it and logs "port ... closed".
 #include "SimCommon.h"
 #include "SimConfig.h"
 
@@ -31,23 +34,30 @@ struct Attempt {
   RASDIALFUNC1 notifier = nullptr;
   HMODULE module = nullptr; // the thread's reference to this DLL
   HANDLE stop = nullptr;    // signalled by RasHangUpA
+  HANDLE idle = nullptr;    // set while no notifier call of this attempt is in progress
   SimConfig cfg;            // as it was when RasDialA was called
   std::string entry, user, password, number, deviceType, deviceName;
   bool deviceMissing = false;
+  bool portBusy = false;  // the device's port was still closing when RasDialA was called
   // Guarded by g_lock:
   bool hungUp = false;
   bool ended = false;     // failed, dropped or refused: no more notifications
   bool persisted = false; // recorded in connections.ini
   DWORD state = kOpenPort;
   DWORD error = 0;
+  bool closing = false;   // hung up, port closing until closeAt (GetTickCount)
+  DWORD closeAt = 0;
+  DWORD notifierThread = 0; // thread of the notifier call in progress, or 0
 };
 
 CRITICAL_SECTION g_lock;
 Attempt* g_attempts = nullptr;
+LONG g_walking = 0; // dial threads that may still notify
 
 void Release(Attempt* a) {
   if (InterlockedDecrement(&a->refs) == 0) {
     if (a->stop) CloseHandle(a->stop);
+    if (a->idle) CloseHandle(a->idle);
     delete a;
   }
 }
@@ -71,6 +81,28 @@ Attempt* UnlinkLocked(ULONG_PTR handle) {
   return nullptr;
 }
 
+// Forgets the hung-up attempts whose port has closed by now.
+void ExpireLocked() {
+  const DWORD now = GetTickCount();
+  for (Attempt** p = &g_attempts; *p;) {
+    Attempt* a = *p;
+    if (a->closing && static_cast<LONG>(now - a->closeAt) >= 0) {
+      *p = a->next;
+      a->next = nullptr;
+      SimStore::Log(Head("port") + " handle=" + SimStore::Hex(a->handle) + " closed");
+      Release(a); // the table's reference
+    } else {
+      p = &a->next;
+    }
+  }
+}
+
+bool PortClosingLocked(const std::string& deviceName) {
+  for (Attempt* a = g_attempts; a; a = a->next)
+    if (a->closing && a->deviceName == deviceName) return true;
+  return false;
+}
+
 void Notify(Attempt* a, DWORD state, DWORD error, DWORD extended, bool late) {
   SimStore::Log(Head("notify") + " handle=" + SimStore::Hex(a->handle) + " state=" + std::to_string(state) +
                 " error=" + std::to_string(error) + " ext=" + std::to_string(extended) + (late ? " late=1" : ""));
@@ -87,12 +119,19 @@ bool Deliver(Attempt* a, DWORD state, DWORD error, DWORD extended) {
     a->state = state;
     a->error = error;
     if (error != 0 || state == kDisconnected) a->ended = true;
+    // In progress from here, so that a RasHangUpA from now on finds it (HangUpWaitsForNotifier).
+    a->notifierThread = GetCurrentThreadId();
+    if (a->idle) ResetEvent(a->idle);
   }
   LeaveCriticalSection(&g_lock);
   if (hungUp) return false;
   // A RasHangUpA from another thread may still come in between: as on Windows, a notification
   // already on its way is delivered.
   Notify(a, state, error, extended, false);
+  EnterCriticalSection(&g_lock);
+  a->notifierThread = 0;
+  if (a->idle) SetEvent(a->idle);
+  LeaveCriticalSection(&g_lock);
   return true;
 }
 
@@ -139,7 +178,7 @@ DWORD Walk(Attempt* a) {
     if (c.errorCode != 0 && state == c.errorState) {
       error = c.errorCode;
       extended = c.extendedError;
-    } else if (state == kOpenPort && a->deviceMissing) {
+    } else if (state == kOpenPort && (a->deviceMissing || a->portBusy)) {
       error = kPortNotAvailable;
     } else if (state == kAuthenticate && !c.AccountAccepts(a->user, a->password)) {
       error = kAuthFailure;
@@ -172,6 +211,7 @@ DWORD WINAPI AttemptThread(LPVOID param) {
     Walk(a);
   } catch (...) {
   }
+  InterlockedDecrement(&g_walking);
   Release(a);
   FreeLibraryAndExitThread(self, 0);
   return 0;
@@ -182,10 +222,10 @@ void AddLocked(Attempt* a) {
   g_attempts = a;
 }
 
-bool ValidDialParamsSize(DWORD size) { return size == sizeof(RasDialParams400A) || size == sizeof(RASDIALPARAMSA); }
-bool ValidExtensionsSize(DWORD size) { return size == sizeof(RasDialExtensions400) || size == sizeof(RASDIALEXTENSIONS); }
-bool ValidConnSize(DWORD size) { return size == sizeof(RasConn400A) || size == sizeof(RASCONNA); }
-bool ValidStatusSize(DWORD size) { return size == sizeof(RasConnStatus400A) || size == sizeof(RASCONNSTATUSA); }
+bool ValidDialParamsSize(DWORD size) { return size == sizeof(RASDIALPARAMSA_400) || size == sizeof(RASDIALPARAMSA); }
+bool ValidExtensionsSize(DWORD size) { return size == sizeof(RASDIALEXTENSIONS_400) || size == sizeof(RASDIALEXTENSIONS); }
+bool ValidConnSize(DWORD size) { return size == sizeof(RASCONNA_400) || size == sizeof(RASCONNA); }
+bool ValidStatusSize(DWORD size) { return size == sizeof(RASCONNSTATUSA_400) || size == sizeof(RASCONNSTATUSA); }
 
 } // namespace
 
@@ -195,7 +235,7 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
   SimConfig cfg = LoadSimConfig();
   std::string log = Head("RasDialA") + PhonebookTag(lpszPhonebook);
   DWORD recSize = lpRasDialParams ? RecordSize(lpRasDialParams) : 0;
-  RasDialParams400A p = {};
+  RASDIALPARAMSA_400 p = {};
   std::string entry, user, password, domain, number;
   bool fieldsOk = false;
   if (lpRasDialParams && ValidDialParamsSize(recSize)) {
@@ -253,8 +293,13 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
       f = entrySection.Find("szDeviceName");
       a->deviceName = f ? f->value : std::string();
       a->deviceMissing = cfg.FindDevice(a->deviceName) == nullptr;
+      EnterCriticalSection(&g_lock);
+      ExpireLocked();
+      a->portBusy = PortClosingLocked(a->deviceName);
+      LeaveCriticalSection(&g_lock);
       a->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-      if (!a->stop) {
+      a->idle = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+      if (!a->stop || !a->idle) {
         Release(a);
         a = nullptr;
         rc = kNotEnoughMemory;
@@ -266,10 +311,12 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
   if (a && rc == kOk && lpvNotifier) {
     // The thread's own references: to the attempt and to this module.
     InterlockedIncrement(&a->refs);
+    InterlockedIncrement(&g_walking);
     if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&AttemptThread),
                            &a->module))
       thread = CreateThread(nullptr, 0, AttemptThread, a, CREATE_SUSPENDED, nullptr);
     if (!thread) {
+      InterlockedDecrement(&g_walking);
       if (a->module) FreeLibrary(a->module);
       Release(a);
       Release(a);
@@ -307,18 +354,35 @@ extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
     return forced;
   }
   EnterCriticalSection(&g_lock);
-  Attempt* a = UnlinkLocked(handle);
+  ExpireLocked();
+  Attempt* a = FindLocked(handle);
+  if (a && a->hungUp) a = nullptr; // a second hang-up
+  bool unlinked = false, wait = false;
   if (a) {
+    InterlockedIncrement(&a->refs); // this call's own, for the wait below
     bool persisted = a->persisted;
     a->hungUp = true;
     a->persisted = false;
     if (persisted) SimStore::RemoveConnection(handle);
+    if (cfg.portCloseMs > 0) {
+      a->closing = true;
+      a->closeAt = GetTickCount() + cfg.portCloseMs;
+    } else {
+      UnlinkLocked(handle);
+      unlinked = true;
+    }
+    // From inside the notifier the call cannot wait for itself.
+    wait = cfg.hangUpWaitsForNotifier && a->notifierThread != 0 && a->notifierThread != GetCurrentThreadId();
     // Logged before the thread can wake, so late notifications follow this line.
     SimStore::Log(log + Code(kOk));
     if (a->stop) SetEvent(a->stop);
   }
   LeaveCriticalSection(&g_lock);
   if (a) {
+    // As a RAS that finishes the hang-up only after the notifier has returned: no bound, so
+    // a notifier that waits for this thread hangs both, as it would on Windows.
+    if (wait) WaitForSingleObject(a->idle, INFINITE);
+    if (unlinked) Release(a); // the table's reference
     Release(a);
     return kOk;
   }
@@ -345,6 +409,7 @@ extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, 
       // Established connections of every process, and the dials still under way in this one.
       std::vector<SimStore::ConnectionRecord> list = SimStore::Connections();
       EnterCriticalSection(&g_lock);
+      ExpireLocked();
       for (Attempt* a = g_attempts; a; a = a->next) {
         if (a->ended || a->persisted || a->hungUp || a->state == kConnected) continue;
         SimStore::ConnectionRecord r;
@@ -364,7 +429,7 @@ extern "C" DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, 
       } else {
         BYTE* out = reinterpret_cast<BYTE*>(lprasconn);
         for (DWORD i = 0; i < count; ++i) {
-          RasConn400A rec = {};
+          RASCONNA_400 rec = {};
           rec.dwSize = recSize;
           rec.hrasconn = reinterpret_cast<HRASCONN>(list[i].handle);
           WriteField(rec.szEntryName, sizeof rec.szEntryName, list[i].entry);
@@ -397,11 +462,12 @@ extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA
   } else {
     bool found = false, persisted = false;
     EnterCriticalSection(&g_lock);
+    ExpireLocked();
     if (Attempt* a = FindLocked(handle)) {
       found = true;
       persisted = a->persisted;
-      state = a->state;
-      error = a->error;
+      state = a->closing ? kDisconnected : a->state; // hung up, port still closing
+      error = a->closing ? 0 : a->error;
       deviceType = a->deviceType;
       deviceName = a->deviceName;
       number = a->number;
@@ -423,7 +489,7 @@ extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA
       rc = kInvalidHandle;
     } else {
       RASCONNSTATUSA full = {}; // the largest layout; the old one is its head
-      RasConnStatus400A head = {};
+      RASCONNSTATUSA_400 head = {};
       head.dwSize = recSize;
       head.rasconnstate = state;
       head.dwError = error;
@@ -438,6 +504,10 @@ extern "C" DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA
   SimStore::Log(log + Code(rc));
   return rc;
 }
+
+// Not a RAS function: for tests, TRUE once no dial thread of this process can notify any more,
+// so that "nothing more happens" is waited for rather than slept on.
+extern "C" BOOL WINAPI RasSimIsIdle() { return InterlockedCompareExchange(&g_walking, 0, 0) == 0 ? TRUE : FALSE; }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {

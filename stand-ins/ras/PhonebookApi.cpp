@@ -17,7 +17,7 @@ struct EntryField {
   size_t size;
 };
 
-#define RASSIM_FIELD(name, kind) {#name, kind, offsetof(RasEntry400A, name), sizeof(RasEntry400A::name)}
+#define RASSIM_FIELD(name, kind) {#name, kind, offsetof(RASENTRYA_400, name), sizeof(RASENTRYA_400::name)}
 // Every field of the record but dwSize and dwAlternateOffset, which describe the buffer.
 const EntryField kEntryFields[] = {
     RASSIM_FIELD(dwfOptions, Kind::Dword),      RASSIM_FIELD(dwCountryID, Kind::Dword),
@@ -39,9 +39,9 @@ const EntryField kEntryFields[] = {
 constexpr size_t kMaxDeviceInfo = 16 * 1024;
 constexpr size_t kMaxAlternates = 16 * 1024;
 
-bool ValidRasEntrySize(DWORD size) { return size == sizeof(RasEntry400A) || size == sizeof(RASENTRYA); }
-bool ValidDialParamsSize(DWORD size) { return size == sizeof(RasDialParams400A) || size == sizeof(RASDIALPARAMSA); }
-bool ValidDevInfoSize(DWORD size) { return size == sizeof(RasDevInfo400A) || size == sizeof(RASDEVINFOA); }
+bool ValidRasEntrySize(DWORD size) { return size == sizeof(RASENTRYA_400) || size == sizeof(RASENTRYA); }
+bool ValidDialParamsSize(DWORD size) { return size == sizeof(RASDIALPARAMSA_400) || size == sizeof(RASDIALPARAMSA); }
+bool ValidDevInfoSize(DWORD size) { return size == sizeof(RASDEVINFOA_400) || size == sizeof(RASDEVINFOA); }
 
 // The rules of RasValidateEntryName: 1 to 256 characters, at least one letter or digit, none of
 // | > < ? * \ / :, and no leading period.
@@ -79,7 +79,7 @@ std::string BytesFromHex(const std::string& hex) {
 }
 
 // Record -> phonebook section. False when a text field has no terminator.
-bool EntryToSection(const RasEntry400A& e, IniFile::Section& s) {
+bool EntryToSection(const RASENTRYA_400& e, IniFile::Section& s) {
   const BYTE* base = reinterpret_cast<const BYTE*>(&e);
   for (const EntryField& f : kEntryFields) {
     std::string value;
@@ -101,7 +101,7 @@ bool EntryToSection(const RasEntry400A& e, IniFile::Section& s) {
 }
 
 // Phonebook section -> record; malformed values read as zero or are cut to the field.
-void SectionToEntry(const IniFile::Section& s, RasEntry400A& e) {
+void SectionToEntry(const IniFile::Section& s, RASENTRYA_400& e) {
   BYTE* base = reinterpret_cast<BYTE*>(&e);
   for (const EntryField& f : kEntryFields) {
     const IniFile::Entry* v = s.Find(f.key);
@@ -152,7 +152,7 @@ extern "C" DWORD WINAPI RasEnumDevicesA(LPRASDEVINFOA lpRasDevInfo, LPDWORD lpcb
   } else if ((rc = cfg.ForcedFailure("RasEnumDevicesA")) != 0) {
   } else {
     DWORD cap = *lpcb;
-    DWORD recSize = sizeof(RasDevInfo400A);
+    DWORD recSize = sizeof(RASDEVINFOA_400);
     if (lpRasDevInfo && cap >= sizeof(DWORD)) recSize = RecordSize(lpRasDevInfo);
     log += " dwSize=" + std::to_string(recSize) + " cb=" + std::to_string(cap);
     DWORD count = static_cast<DWORD>(cfg.devices.size());
@@ -167,7 +167,7 @@ extern "C" DWORD WINAPI RasEnumDevicesA(LPRASDEVINFOA lpRasDevInfo, LPDWORD lpcb
       } else {
         BYTE* out = reinterpret_cast<BYTE*>(lpRasDevInfo);
         for (DWORD i = 0; i < count; ++i) {
-          RasDevInfo400A rec = {};
+          RASDEVINFOA_400 rec = {};
           rec.dwSize = recSize;
           WriteField(rec.szDeviceType, sizeof rec.szDeviceType, cfg.devices[i].type);
           WriteField(rec.szDeviceName, sizeof rec.szDeviceName, cfg.devices[i].name);
@@ -209,7 +209,7 @@ extern "C" DWORD WINAPI RasSetEntryPropertiesA(LPCSTR lpszPhonebook, LPCSTR lpsz
   std::string log = Head("RasSetEntryPropertiesA") + PhonebookTag(lpszPhonebook);
   DWORD rc = kOk;
   std::string name, alternates;
-  RasEntry400A e = {};
+  RASENTRYA_400 e = {};
   if (lpszEntry) log += " entry=" + SimStore::Quote(std::string(lpszEntry, strnlen(lpszEntry, RAS_MaxEntryName + 1)));
   DWORD recSize = (lpRasEntry && dwEntryInfoSize >= sizeof(DWORD)) ? RecordSize(lpRasEntry) : 0;
   log += " dwSize=" + std::to_string(recSize) + " size=" + std::to_string(dwEntryInfoSize) +
@@ -303,7 +303,7 @@ extern "C" DWORD WINAPI RasGetEntryPropertiesA(LPCSTR lpszPhonebook, LPCSTR lpsz
       if (small || devSmall) {
         rc = kBufferTooSmall;
       } else {
-        RasEntry400A e = {};
+        RASENTRYA_400 e = {};
         SectionToEntry(section, e);
         e.dwSize = recSize;
         e.dwAlternateOffset = alternates.empty() ? 0 : recSize;
@@ -324,7 +324,7 @@ extern "C" DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
   SimConfig cfg = LoadSimConfig();
   std::string log = Head("RasGetEntryDialParamsA") + PhonebookTag(lpszPhonebook);
   DWORD rc = kOk;
-  RasDialParams400A p = {};
+  RASDIALPARAMSA_400 p = {};
   DWORD recSize = lprasdialparams ? RecordSize(lprasdialparams) : 0;
   std::string name;
   bool havePassword = false;
@@ -370,7 +370,7 @@ extern "C" DWORD WINAPI RasSetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPA
   SimConfig cfg = LoadSimConfig();
   std::string log = Head("RasSetEntryDialParamsA") + PhonebookTag(lpszPhonebook);
   DWORD rc = kOk;
-  RasDialParams400A p = {};
+  RASDIALPARAMSA_400 p = {};
   DWORD recSize = lprasdialparams ? RecordSize(lprasdialparams) : 0;
   std::string name, user, password, domain, callback;
   bool fieldsOk = false;

@@ -5,7 +5,7 @@
 #include "IniFile.h"
 #include "SimStore.h"
 #include "rassim_paths.h"
-#include "rassim_records.h"
+#include "RasRecords400.h"
 
 #include <cstring>
 #include <string>

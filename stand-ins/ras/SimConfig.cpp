@@ -67,6 +67,8 @@ SimConfig LoadSimConfig() {
 
   cfg.stepMs = ReadDword(ini, "Timing", "StepMs", cfg.stepMs, 0, 600000);
   cfg.lateDelayMs = ReadDword(ini, "Timing", "LateDelayMs", cfg.lateDelayMs, 0, 600000);
+  cfg.portCloseMs = ReadDword(ini, "Timing", "PortCloseMs", cfg.portCloseMs, 0, 600000);
+  cfg.hangUpWaitsForNotifier = ReadDword(ini, "Timing", "HangUpWaitsForNotifier", 0) != 0;
 
   cfg.errorState = ReadDword(ini, "Faults", "ErrorState", SimConfig::kNoState);
   cfg.errorCode = ReadDword(ini, "Faults", "ErrorCode", 0);

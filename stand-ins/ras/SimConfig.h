@@ -23,6 +23,8 @@ struct SimConfig {
 
   DWORD stepMs = 200;     // before each of the ten notifications of a dial: about 2 s in all
   DWORD lateDelayMs = 0;  // between late notifications
+  DWORD portCloseMs = 0;  // a hung-up port stays in use this long
+  bool hangUpWaitsForNotifier = false; // RasHangUpA returns after a notifier call in progress
 
   DWORD errorState = kNoState; // a notification with this state carries errorCode instead
   DWORD errorCode = 0;

@@ -84,6 +84,8 @@ TEST(CallGate, NoCallIsInsideOnceCloseHasReturned) {
 struct Sender {
   CallGate<Object>* gate;
   HWND window;
+  GateLock* lock;
+  Object** slot;
   std::atomic<bool> inside{false};
   std::atomic<bool> answered{false};
 };
@@ -92,7 +94,11 @@ DWORD WINAPI SenderThread(void* p) {
   auto* s = static_cast<Sender*>(p);
   if (s->gate->Enter() == nullptr) return 1;
   s->inside = true;
-  Sleep(50);  // the closing thread is waiting by now
+  // Close() empties the slot before it waits for the calls inside: from then on it is waiting.
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(1)) {
+    GateLocked locked(*s->lock);
+    if (*s->slot == nullptr) break;
+  }
   DWORD_PTR result = 0;
   // A window call of the notifier: it waits for the window's thread, which is closing the gate.
   s->answered = SendMessageTimeoutA(s->window, WM_USER + 7, 0, 0, SMTO_NORMAL, 10000, &result) && result == 42;
@@ -118,9 +124,10 @@ TEST(CallGate, CloseAnswersMessagesSentByCallsInside) {
   CallGate<Object> gate(slot, lock);
   Object o;
   gate.Open(&o);
-  Sender s{&gate, window};
+  Sender s{&gate, window, &lock, &slot};
   HANDLE t = CreateThread(nullptr, 0, SenderThread, &s, 0, nullptr);
-  while (!s.inside) Sleep(1);
+  for (DWORD start = GetTickCount(); !s.inside && GetTickCount() - start < 10000;) Sleep(1);
+  ASSERT_TRUE(s.inside.load()) << "the sender never got inside";
   const DWORD start = GetTickCount();
   EXPECT_EQ(&o, gate.Close());
   EXPECT_LT(GetTickCount() - start, 5000u) << "Close waited for the sender's time-out";

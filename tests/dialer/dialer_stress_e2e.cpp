@@ -6,12 +6,12 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
 
-#include "DialerHarness.h"
-#include "UiDriver.h"
+#include "DialFixture.h"
 
 using namespace uidriver;
 using namespace dialertest;
@@ -194,6 +194,53 @@ TEST_F(DialerStress, ErrorsAtEveryStateWithLateNotificationsLeaveAConsistentDial
   ExpectCleanExit(run);
   ExpectNoDoubleHangUp();
   EXPECT_EQ(9u, CallsOf("RasHangUpA").size()) << "each failed attempt hung up once";
+}
+
+// RAS may finish RasHangUpA only after the notifier call in progress has returned; Cancel
+// arrives on the dialog's thread while notifications follow each other a millisecond or
+// three apart. The dialog must never wait for the notifier's thread while that waits for it.
+TEST_F(DialerStress, CancelIntoAStreamOfNotificationsNeverHangs) {
+  const unsigned seed = Seed(1515);
+  std::mt19937 rng(seed);
+  DialerRun run = Ready();
+  ASSERT_TRUE(run.dialog);
+  std::vector<std::string> idle(kWalk.begin(), kWalk.end() - 1);  // every text but "Connected."
+  idle.push_back(kPromptConnect);  // Cancel before the first notification
+  int cancels = 0;
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    WriteConfig(StandardConfig("HangUpWaitsForNotifier=1\n", 1 + static_cast<int>(rng() % 3)));
+    ASSERT_TRUE(WaitIdleOrGone(run)) << "status: " << ControlText(run.dialog, kStatus) << " (seed " << seed << ")";
+    if (!run.process.Running()) {  // connected before the Cancel: the dialer ended
+      ExpectCleanExit(run);
+      run = Ready();
+      ASSERT_TRUE(run.dialog);
+      ASSERT_TRUE(WaitIdleOrGone(run) && run.process.Running()) << LastError();
+    }
+    ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDOK))) << LastError();
+    Sleep(rng() % 25);
+    const bool handled = ClickAndWait(GetDlgItem(run.dialog, IDCANCEL), 5000);
+    if (!run.process.Running()) continue;
+    ASSERT_TRUE(handled || !IsWindowVisible(run.dialog)) << "Cancel hangs (seed " << seed << ")";
+    ASSERT_TRUE(Send(run.dialog, WM_NULL, 0, 0, 5000).has_value() || !run.process.Running())
+        << "the dialog does not answer (seed " << seed << ")";
+    // Cancelled while dialling: the inputs come back and the status line keeps a state's text;
+    // or the line was up first, and the dialer ends.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          if (!run.process.Running() || !IsWindowVisible(run.dialog)) return true;
+          const std::string status = ControlText(run.dialog, kStatus);
+          return InputsEnabled(run.dialog) && std::find(idle.begin(), idle.end(), status) != idle.end();
+        },
+        kTimeout, "inputs enabled and a state's text"))
+        << "status: " << ControlText(run.dialog, kStatus) << " (seed " << seed << ")";
+    cancels += run.process.Running() && IsWindowVisible(run.dialog);
+  }
+  std::printf("%d of 40 rounds cancelled while dialling\n", cancels);
+  EXPECT_GT(cancels, 10) << "the Cancels came too late to test anything (seed " << seed << ")";
+  if (run.process.Running()) ClickAndWait(GetDlgItem(run.dialog, IDCANCEL));
+  ExpectCleanExit(run);
+  ExpectNoDoubleHangUp();
 }
 
 }  // namespace
