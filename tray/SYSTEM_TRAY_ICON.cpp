@@ -89,6 +89,10 @@ LRESULT SYSTEM_TRAY_ICON::HandleNotification(WPARAM wParam, LPARAM lParam) {
     // Without the foreground the menu would not close when the user clicks elsewhere.
     SetForegroundWindow(owner);
     TrackPopupMenu(popup, 0, pt.x, pt.y, 0, owner, nullptr);
+    // Windows requires a message to the owner after the menu of a notification icon has
+    // closed (TrackPopupMenu remarks, Q135788); without it the next menu opens and closes at
+    // once.
+    PostMessageA(owner, WM_NULL, 0, 0);
   } else {
     SetForegroundWindow(owner);
     SendMessageA(owner, WM_COMMAND, GetMenuItemID(popup, 0), 0);

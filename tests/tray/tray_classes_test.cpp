@@ -1,7 +1,8 @@
 // Classes of the tray program on their own. The notification-area icon, against a shell of
 // the test's: a refused add or change leaves no icon counted as shown and the next show adds
 // it afresh; removing when nothing is shown makes no shell call; a platform without a menu
-// (or none known yet) gets no menu. The service-name dialog running out of memory.
+// (or none known yet) gets no menu; a message to the menu's owner after it closes. The
+// service-name dialog running out of memory.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -92,6 +93,54 @@ TEST_F(Icon, NoMenuWithoutAPlatformThatHasOne) {
   icon.SetPlatformSource(&platform);
   EXPECT_EQ(0, icon.HandleNotification(ID_TRAY_ICON, WM_LBUTTONDBLCLK));
   EXPECT_EQ(0, icon.HandleNotification(ID_TRAY_ICON, WM_RBUTTONUP));
+  wnd.m_hWnd = nullptr;
+  DestroyWindow(owner);
+}
+
+// The owner's messages around the icon's menu: what it saw while the menu was open, and after.
+std::vector<std::string> g_owner;
+LRESULT CALLBACK OwnerProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_TIMER) {
+    // The menu's own loop dispatches the timer: the menu is open now; close it.
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (menu != nullptr && IsWindowVisible(menu)) {
+      g_owner.push_back("menu open");
+      KillTimer(wnd, 1);
+      EndMenu();
+    }
+    return 0;
+  }
+  if (msg == WM_NULL) g_owner.push_back("WM_NULL");
+  return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+// Windows wants a message posted to the owner once the menu of a notification icon has
+// closed, or the next menu closes at once (TrackPopupMenu remarks, Q135788).
+TEST_F(Icon, OwnerGetsAMessageAfterTheMenuCloses) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = &OwnerProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "TrayMenuOwner";
+  ASSERT_NE(0, RegisterClassA(&wc));
+  HWND owner = CreateWindowA("TrayMenuOwner", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(nullptr, owner);
+  CWnd wnd;
+  wnd.m_hWnd = owner;
+  SYSTEM_TRAY_ICON icon;
+  icon.m_pfnShellNotify = &FakeShell;
+  icon.Init(ID_TRAY_ICON);
+  icon.SetCallbackWindow(&wnd, WM_USER);
+  int platform = kPlatformWin9x;
+  icon.SetPlatformSource(&platform);
+  for (int round = 0; round < 2; ++round) {
+    g_owner.clear();
+    ASSERT_NE(0u, SetTimer(owner, 1, 50, nullptr));
+    EXPECT_EQ(1, icon.HandleNotification(ID_TRAY_ICON, WM_RBUTTONUP));
+    g_owner.push_back("returned");
+    MSG m;
+    while (PeekMessageA(&m, owner, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    EXPECT_EQ((std::vector<std::string>{"menu open", "returned", "WM_NULL"}), g_owner) << "round " << round;
+  }
   wnd.m_hWnd = nullptr;
   DestroyWindow(owner);
 }
