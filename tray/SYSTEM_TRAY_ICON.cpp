@@ -56,6 +56,19 @@ BOOL SYSTEM_TRAY_ICON::ApplyIcon(HICON icon, const char* tip) {
   return ok ? TRUE : FALSE;
 }
 
+BOOL SYSTEM_TRAY_ICON::ShowAgain(UINT id) {
+  // A restarted shell has forgotten the icon that this object still counts as shown: add it.
+  m_nid.hIcon = nullptr;
+  if (ShowResourceIcon(id)) return TRUE;
+  // Refused: the shell may still hold it (the message came without a restart, or an earlier
+  // add timed out but went through), and then takes it as a change. Otherwise it stays not
+  // shown and the next try adds it.
+  HICON icon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
+  if (icon == nullptr) return FALSE;
+  m_nid.hIcon = icon;
+  return ApplyIcon(icon, nullptr);
+}
+
 LRESULT SYSTEM_TRAY_ICON::HandleNotification(WPARAM wParam, LPARAM lParam) {
   if (wParam != m_nid.uID || (lParam != WM_RBUTTONUP && lParam != WM_LBUTTONDBLCLK)) return 0;
   // An icon that was never set up has no window to show a menu for or send a command to.

@@ -1,8 +1,8 @@
 // Classes of the tray program on their own. The notification-area icon, against a shell of
 // the test's: a refused add or change leaves no icon counted as shown and the next show adds
-// it afresh; removing when nothing is shown makes no shell call; a platform without a menu
-// (or none known yet) gets no menu; a message to the menu's owner after it closes. The
-// service-name dialog running out of memory.
+// it afresh; shown again when the taskbar is created; removing when nothing is shown makes no
+// shell call; a platform without a menu (or none known yet) gets no menu; a message to the
+// menu's owner after it closes. The service-name dialog running out of memory.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -23,6 +23,7 @@ TestApp g_app;
 
 std::vector<std::string> g_calls;
 bool g_refuse = false;
+bool g_refuseAdd = false;  // a shell that still has the icon refuses to add it again
 
 BOOL WINAPI FakeShell(DWORD operation, PNOTIFYICONDATAA data) {
   const char* names[] = {"add", "modify", "delete"};
@@ -30,7 +31,7 @@ BOOL WINAPI FakeShell(DWORD operation, PNOTIFYICONDATAA data) {
   const auto* record = reinterpret_cast<const TrayIconRecord*>(data);
   call += record->hIcon != nullptr ? " icon" : " no-icon";
   g_calls.push_back(call);
-  return g_refuse ? FALSE : TRUE;
+  return g_refuse || (g_refuseAdd && operation == NIM_ADD) ? FALSE : TRUE;
 }
 
 struct Icon : ::testing::Test {
@@ -39,6 +40,7 @@ struct Icon : ::testing::Test {
     g_app.m_strAppName = fw::LoadStr(AFX_IDS_APP_TITLE);
     g_calls.clear();
     g_refuse = false;
+    g_refuseAdd = false;
   }
 };
 
@@ -77,6 +79,26 @@ TEST_F(Icon, RemovingWhenNothingIsShownMakesNoShellCall) {
     EXPECT_TRUE(icon.ShowResourceIcon(0));  // removed already
   }  // and nothing at the end
   EXPECT_EQ((std::vector<std::string>{"add icon", "delete icon"}), g_calls);
+}
+
+// When the taskbar is created: a restarted shell has forgotten the icon, so it is added
+// although this object counts it as shown; a shell that still has it takes a change.
+TEST_F(Icon, ShownAgainAddsAfreshOrChangesWhatTheShellStillHas) {
+  {
+    SYSTEM_TRAY_ICON icon;
+    icon.m_pfnShellNotify = &FakeShell;
+    icon.Init(ID_TRAY_ICON);
+    ASSERT_TRUE(icon.ShowResourceIcon(IDI_TRAY));
+    EXPECT_TRUE(icon.ShowAgain(IDI_TRAY));
+    g_refuseAdd = true;
+    EXPECT_TRUE(icon.ShowAgain(IDI_TRAY));
+    EXPECT_TRUE(icon.IsShown()) << "so that the end removes it";
+    g_refuse = true;  // no taskbar yet
+    EXPECT_FALSE(icon.ShowAgain(IDI_TRAY));
+    EXPECT_FALSE(icon.IsShown()) << "the next try adds it";
+  }
+  EXPECT_EQ((std::vector<std::string>{"add icon", "add icon", "add icon", "modify icon", "add icon", "modify icon"}),
+            g_calls);
 }
 
 TEST_F(Icon, NoMenuWithoutAPlatformThatHasOne) {
