@@ -67,8 +67,18 @@ bool CWnd::UnhookWindowCreate() {
   return attached;
 }
 
+namespace {
+// Windows of an input method (the class "IME", or a class with CS_IME), which East Asian
+// Windows creates on the thread of its own accord, also while a framework window is created.
+bool IsInputMethodWindow(HWND wnd) {
+  char name[8] = "";
+  if (GetClassNameA(wnd, name, sizeof name) > 0 && lstrcmpiA(name, "IME") == 0) return true;
+  return (GetClassLongPtrA(wnd, GCL_STYLE) & CS_IME) != 0;
+}
+}  // namespace
+
 LRESULT CALLBACK CWnd::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_CREATEWND && g_pWndInit != nullptr) {
+  if (code == HCBT_CREATEWND && g_pWndInit != nullptr && !IsInputMethodWindow(reinterpret_cast<HWND>(wParam))) {
     CWnd* wnd = g_pWndInit;
     g_pWndInit = nullptr;
     try {

@@ -18,9 +18,20 @@ namespace {
 const char kHelpFile[] = "ZnSetup.hlp";
 }
 
+UINT TaskbarCreatedMessage() {
+  // Registration cannot fail in practice; if it did, 0 would bind WM_NULL, so a value that no
+  // message carries stands in.
+  static const UINT message = [] {
+    UINT m = RegisterWindowMessageA("TaskbarCreated");
+    return m != 0 ? m : 0xFFFFFFFFu;
+  }();
+  return message;
+}
+
 BEGIN_MESSAGE_MAP(MAIN_FRAME, CFrameWnd)
   ON_MESSAGE(WM_CREATE, &MAIN_FRAME::OnCreate)
   ON_MESSAGE(WM_TRAY_NOTIFY, &MAIN_FRAME::OnTrayNotify)
+  ON_MESSAGE(TaskbarCreatedMessage(), &MAIN_FRAME::OnTaskbarCreated)
   ON_COMMAND(ID_SHUTDOWN, &MAIN_FRAME::OnShutdown)
   ON_MESSAGE(WM_TIMER, &MAIN_FRAME::OnTimer)
   ON_COMMAND(ID_CLOSE_APP, &MAIN_FRAME::OnCloseApp)
@@ -57,7 +68,8 @@ LRESULT MAIN_FRAME::OnCreate(WPARAM wParam, LPARAM lParam) {
 
   std::string show;
   ReadRegistryString(settings::kTrayKey, "ShowSysTrayIcon", show);
-  if (show == "Yes") {
+  m_bWantTrayIcon = show == "Yes";
+  if (m_bWantTrayIcon) {
     m_trayIcon.Init(ID_TRAY_ICON);
     m_trayIcon.SetCallbackWindow(this, WM_TRAY_NOTIFY);
     m_trayIcon.SetPlatformSource(&theApp.m_nPlatform);
@@ -74,6 +86,12 @@ LRESULT MAIN_FRAME::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
   return m_trayIcon.HandleNotification(wParam, lParam);
 }
 
+LRESULT MAIN_FRAME::OnTaskbarCreated(WPARAM, LPARAM) {
+  // A new taskbar knows no icons: ours goes back, whether it was shown or its add had failed.
+  if (m_bWantTrayIcon) m_trayIcon.ShowAgain(IDI_TRAY);
+  return 0;
+}
+
 void MAIN_FRAME::OnShutdown() {
   // Synchronous: the frame is closed when this returns.
   ::SendMessageA(m_hWnd, WM_CLOSE, 0, 0);
@@ -86,6 +104,9 @@ void MAIN_FRAME::OnCloseApp() {
 
 LRESULT MAIN_FRAME::OnTimer(WPARAM wParam, LPARAM) {
   if (wParam != m_nURLTimer) return 0;
+  // Shells without the "TaskbarCreated" message (Windows 95 and NT 4 without the Internet
+  // Explorer 4 desktop) never say when the taskbar appears: an add that failed is tried again.
+  if (m_bWantTrayIcon && !m_trayIcon.IsShown()) m_trayIcon.ShowAgain(IDI_TRAY);
   std::string address;
   ReadRegistryString(settings::kPoEKey, "URLToLaunch", address);
   if (address.empty()) return 0;

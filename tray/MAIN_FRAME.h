@@ -12,6 +12,9 @@ class SERVICE_NAME_DIALOG;
 constexpr UINT WM_TRAY_NOTIFY = WM_USER;  // callback message of the icon
 constexpr UINT ID_URL_TIMER = 1002;
 constexpr UINT kDefaultUrlPeriodMs = 5000;
+// The shell's registered message "TaskbarCreated", sent to every top-level window when the
+// taskbar is created (at log-on, or after Explorer restarted).
+UINT TaskbarCreatedMessage();
 constexpr DWORD kMainFrameStyle = 0x20CF0000;  // WS_OVERLAPPEDWINDOW | WS_MINIMIZE
 static_assert(kMainFrameStyle == (WS_OVERLAPPEDWINDOW | WS_MINIMIZE));
 
@@ -27,12 +30,14 @@ class MAIN_FRAME : public CFrameWnd {
   SYSTEM_TRAY_ICON m_trayIcon;
   SERVICE_NAME_DIALOG* m_pServiceNameDialog = nullptr;  // owned while the dialog is open
   UINT m_nURLTimer = 0;
+  bool m_bWantTrayIcon = false;  // ShowSysTrayIcon asked for the icon at creation
 
   DECLARE_MESSAGE_MAP()
 
  protected:
   LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
   LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+  LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
   void OnShutdown();
   LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
   void OnCloseApp();

@@ -56,6 +56,19 @@ BOOL SYSTEM_TRAY_ICON::ApplyIcon(HICON icon, const char* tip) {
   return ok ? TRUE : FALSE;
 }
 
+BOOL SYSTEM_TRAY_ICON::ShowAgain(UINT id) {
+  // A restarted shell has forgotten the icon that this object still counts as shown: add it.
+  m_nid.hIcon = nullptr;
+  if (ShowResourceIcon(id)) return TRUE;
+  // Refused: the shell may still hold it (the message came without a restart, or an earlier
+  // add timed out but went through), and then takes it as a change. Otherwise it stays not
+  // shown and the next try adds it.
+  HICON icon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
+  if (icon == nullptr) return FALSE;
+  m_nid.hIcon = icon;
+  return ApplyIcon(icon, nullptr);
+}
+
 LRESULT SYSTEM_TRAY_ICON::HandleNotification(WPARAM wParam, LPARAM lParam) {
   if (wParam != m_nid.uID || (lParam != WM_RBUTTONUP && lParam != WM_LBUTTONDBLCLK)) return 0;
   // An icon that was never set up has no window to show a menu for or send a command to.
@@ -89,6 +102,10 @@ LRESULT SYSTEM_TRAY_ICON::HandleNotification(WPARAM wParam, LPARAM lParam) {
     // Without the foreground the menu would not close when the user clicks elsewhere.
     SetForegroundWindow(owner);
     TrackPopupMenu(popup, 0, pt.x, pt.y, 0, owner, nullptr);
+    // Windows requires a message to the owner after the menu of a notification icon has
+    // closed (TrackPopupMenu remarks, Q135788); without it the next menu opens and closes at
+    // once.
+    PostMessageA(owner, WM_NULL, 0, 0);
   } else {
     SetForegroundWindow(owner);
     SendMessageA(owner, WM_COMMAND, GetMenuItemID(popup, 0), 0);

@@ -38,6 +38,9 @@ class SYSTEM_TRAY_ICON : public CCmdTarget {
   void SetCallbackWindow(CWnd* wnd, UINT callbackMessage);
   // Shows or changes the icon from resource |id| (its tooltip from string |id|); 0 removes it.
   BOOL ShowResourceIcon(UINT id);
+  // Shows the icon of resource |id| to a shell that may have forgotten it (it restarted, or
+  // was not there yet): added afresh, or changed when the shell still has it.
+  BOOL ShowAgain(UINT id);
   // The one place that talks to the shell. |tip|, when given, replaces the tooltip first.
   BOOL ApplyIcon(HICON icon, const char* tip = nullptr);
   // 1 when it showed the menu or sent a command, else 0.

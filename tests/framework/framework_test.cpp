@@ -207,6 +207,47 @@ TEST(Dialog, ControlsBindOnTheFirstExchangeOnly) {
   EXPECT_EQ(nullptr, dlg.boundEdit.m_hWnd) << "the control's object is detached with its window";
 }
 
+// Reaches the creation hook that the framework's windows use.
+struct CreationHook : CWnd {
+  static void Arm(CWnd* wnd) { HookWindowCreate(wnd); }
+  static bool Disarm() { return UnhookWindowCreate(); }
+};
+
+LRESULT CALLBACK ImeProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+// An input method (East Asian Windows) creates windows of its own on the thread, also while a
+// framework window is being created: the object goes to the framework's window all the same.
+TEST(CreationHook, InputMethodWindowsAreSkipped) {
+  const HINSTANCE inst = GetModuleHandleA(nullptr);
+  struct Case {
+    const char* cls;
+    UINT style;
+  } cases[] = {{"IME", 0}, {"TzImeUi", CS_IME}};
+  for (const Case& c : cases) {
+    WNDCLASSA wc{};
+    wc.style = c.style;
+    wc.lpfnWndProc = &ImeProc;
+    wc.hInstance = inst;
+    wc.lpszClassName = c.cls;
+    ASSERT_NE(0, RegisterClassA(&wc)) << c.cls;
+    CWnd obj;
+    CreationHook::Arm(&obj);
+    HWND ime = CreateWindowExA(0, c.cls, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst, nullptr);
+    HWND mine = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst, nullptr);
+    EXPECT_TRUE(CreationHook::Disarm()) << c.cls;
+    ASSERT_NE(nullptr, ime) << c.cls;
+    ASSERT_NE(nullptr, mine);
+    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(ime)) << c.cls;
+    EXPECT_EQ(&obj, CWnd::FromHandlePermanent(mine)) << c.cls;
+    EXPECT_EQ(mine, obj.m_hWnd) << c.cls;
+    DestroyWindow(ime);
+    DestroyWindow(mine);
+    EXPECT_EQ(nullptr, obj.m_hWnd) << "detached with its window";
+  }
+}
+
 TEST(MessageTables, DerivedEntriesWinAndCommandsRoute) {
   TestDialog dlg;
   dlg.withLimit = false;

@@ -1,7 +1,8 @@
 // Classes of the tray program on their own. The notification-area icon, against a shell of
 // the test's: a refused add or change leaves no icon counted as shown and the next show adds
-// it afresh; removing when nothing is shown makes no shell call; a platform without a menu
-// (or none known yet) gets no menu. The service-name dialog running out of memory.
+// it afresh; shown again when the taskbar is created; removing when nothing is shown makes no
+// shell call; a platform without a menu (or none known yet) gets no menu; a message to the
+// menu's owner after it closes. The service-name dialog running out of memory.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ TestApp g_app;
 
 std::vector<std::string> g_calls;
 bool g_refuse = false;
+bool g_refuseAdd = false;  // a shell that still has the icon refuses to add it again
 
 BOOL WINAPI FakeShell(DWORD operation, PNOTIFYICONDATAA data) {
   const char* names[] = {"add", "modify", "delete"};
@@ -29,7 +31,7 @@ BOOL WINAPI FakeShell(DWORD operation, PNOTIFYICONDATAA data) {
   const auto* record = reinterpret_cast<const TrayIconRecord*>(data);
   call += record->hIcon != nullptr ? " icon" : " no-icon";
   g_calls.push_back(call);
-  return g_refuse ? FALSE : TRUE;
+  return g_refuse || (g_refuseAdd && operation == NIM_ADD) ? FALSE : TRUE;
 }
 
 struct Icon : ::testing::Test {
@@ -38,6 +40,7 @@ struct Icon : ::testing::Test {
     g_app.m_strAppName = fw::LoadStr(AFX_IDS_APP_TITLE);
     g_calls.clear();
     g_refuse = false;
+    g_refuseAdd = false;
   }
 };
 
@@ -78,6 +81,26 @@ TEST_F(Icon, RemovingWhenNothingIsShownMakesNoShellCall) {
   EXPECT_EQ((std::vector<std::string>{"add icon", "delete icon"}), g_calls);
 }
 
+// When the taskbar is created: a restarted shell has forgotten the icon, so it is added
+// although this object counts it as shown; a shell that still has it takes a change.
+TEST_F(Icon, ShownAgainAddsAfreshOrChangesWhatTheShellStillHas) {
+  {
+    SYSTEM_TRAY_ICON icon;
+    icon.m_pfnShellNotify = &FakeShell;
+    icon.Init(ID_TRAY_ICON);
+    ASSERT_TRUE(icon.ShowResourceIcon(IDI_TRAY));
+    EXPECT_TRUE(icon.ShowAgain(IDI_TRAY));
+    g_refuseAdd = true;
+    EXPECT_TRUE(icon.ShowAgain(IDI_TRAY));
+    EXPECT_TRUE(icon.IsShown()) << "so that the end removes it";
+    g_refuse = true;  // no taskbar yet
+    EXPECT_FALSE(icon.ShowAgain(IDI_TRAY));
+    EXPECT_FALSE(icon.IsShown()) << "the next try adds it";
+  }
+  EXPECT_EQ((std::vector<std::string>{"add icon", "add icon", "add icon", "modify icon", "add icon", "modify icon"}),
+            g_calls);
+}
+
 TEST_F(Icon, NoMenuWithoutAPlatformThatHasOne) {
   HWND owner = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(nullptr, owner);
@@ -92,6 +115,54 @@ TEST_F(Icon, NoMenuWithoutAPlatformThatHasOne) {
   icon.SetPlatformSource(&platform);
   EXPECT_EQ(0, icon.HandleNotification(ID_TRAY_ICON, WM_LBUTTONDBLCLK));
   EXPECT_EQ(0, icon.HandleNotification(ID_TRAY_ICON, WM_RBUTTONUP));
+  wnd.m_hWnd = nullptr;
+  DestroyWindow(owner);
+}
+
+// The owner's messages around the icon's menu: what it saw while the menu was open, and after.
+std::vector<std::string> g_owner;
+LRESULT CALLBACK OwnerProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_TIMER) {
+    // The menu's own loop dispatches the timer: the menu is open now; close it.
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (menu != nullptr && IsWindowVisible(menu)) {
+      g_owner.push_back("menu open");
+      KillTimer(wnd, 1);
+      EndMenu();
+    }
+    return 0;
+  }
+  if (msg == WM_NULL) g_owner.push_back("WM_NULL");
+  return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+// Windows wants a message posted to the owner once the menu of a notification icon has
+// closed, or the next menu closes at once (TrackPopupMenu remarks, Q135788).
+TEST_F(Icon, OwnerGetsAMessageAfterTheMenuCloses) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = &OwnerProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "TrayMenuOwner";
+  ASSERT_NE(0, RegisterClassA(&wc));
+  HWND owner = CreateWindowA("TrayMenuOwner", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(nullptr, owner);
+  CWnd wnd;
+  wnd.m_hWnd = owner;
+  SYSTEM_TRAY_ICON icon;
+  icon.m_pfnShellNotify = &FakeShell;
+  icon.Init(ID_TRAY_ICON);
+  icon.SetCallbackWindow(&wnd, WM_USER);
+  int platform = kPlatformWin9x;
+  icon.SetPlatformSource(&platform);
+  for (int round = 0; round < 2; ++round) {
+    g_owner.clear();
+    ASSERT_NE(0u, SetTimer(owner, 1, 50, nullptr));
+    EXPECT_EQ(1, icon.HandleNotification(ID_TRAY_ICON, WM_RBUTTONUP));
+    g_owner.push_back("returned");
+    MSG m;
+    while (PeekMessageA(&m, owner, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    EXPECT_EQ((std::vector<std::string>{"menu open", "returned", "WM_NULL"}), g_owner) << "round " << round;
+  }
   wnd.m_hWnd = nullptr;
   DestroyWindow(owner);
 }

@@ -324,19 +324,29 @@ TEST(RecentFileList, ReadAtStartRewrittenAtExit) {
   g_app.m_pRecentFileList = nullptr;
 }
 
-DWORD WINAPI HoldMutex(void* event) {
+// Holds the mutex from |held| being set until |release| is (at most 5 s).
+struct Holder {
+  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ~Holder() {
+    CloseHandle(held);
+    CloseHandle(release);
+  }
+};
+DWORD WINAPI HoldMutex(void* param) {
+  auto* holder = static_cast<Holder*>(param);
   CMutex mutex(FALSE, "TzTrayTestMutex");
   CSingleLock lock(&mutex);
   lock.Lock();
-  SetEvent(static_cast<HANDLE>(event));
-  Sleep(1500);
+  SetEvent(holder->held);
+  WaitForSingleObject(holder->release, 5000);
   return 0;  // the lock's destructor releases it
 }
 
 TEST(InstanceLock, OnlyASignalledWaitTakesTheMutex) {
-  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE thread = CreateThread(nullptr, 0, &HoldMutex, held, 0, nullptr);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 5000));
+  Holder holder;
+  HANDLE thread = CreateThread(nullptr, 0, &HoldMutex, &holder, 0, nullptr);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(holder.held, 5000));
   CMutex mutex(FALSE, "TzTrayTestMutex");
   CSingleLock lock(&mutex);
   DWORD t0 = GetTickCount();
@@ -344,9 +354,9 @@ TEST(InstanceLock, OnlyASignalledWaitTakesTheMutex) {
   DWORD waited = GetTickCount() - t0;
   EXPECT_GE(waited, 250u);
   EXPECT_FALSE(lock.IsLocked());
-  WaitForSingleObject(thread, 5000);
+  SetEvent(holder.release);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
   CloseHandle(thread);
-  CloseHandle(held);
   EXPECT_TRUE(lock.Lock(1000)) << "free once the holder has gone";
   EXPECT_TRUE(lock.IsLocked());
   EXPECT_TRUE(lock.Unlock());

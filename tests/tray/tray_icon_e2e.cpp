@@ -3,75 +3,15 @@
 // Shutdown and Close (also while a dialog is open), and the help file that Help opens.
 #include <cstdlib>
 
-#include "TrayE2E.h"
+#include "TrayShellE2E.h"
 
 namespace {
 
 using namespace traye2e;
 
-Process g_desktop;
-
-// Wine 8's explorer keeps the tooltip tool of a deleted icon, with an empty rectangle: only
-// tools with an area are icons on show.
-std::vector<TrayIcon> ShownIcons(const std::string& tip) {
-  std::vector<TrayIcon> out;
-  auto icons = FindTrayIcons();
-  if (!icons) return out;
-  for (const TrayIcon& i : *icons) {
-    if (i.tip == tip && i.rect.right > i.rect.left && i.rect.bottom > i.rect.top) out.push_back(i);
-  }
-  return out;
-}
-std::optional<TrayIcon> WaitShownIcon(const std::string& tip, Ms timeout = kTimeout) {
-  std::optional<TrayIcon> found;
-  WaitFor(
-      [&] {
-        auto v = ShownIcons(tip);
-        if (!v.empty()) found = v.front();
-        return found.has_value();
-      },
-      timeout, "the icon \"" + tip + "\" to show");
-  return found;
-}
-bool WaitIconGone(const std::string& tip, Ms timeout = kTimeout) {
-  return WaitFor([&] { return ShownIcons(tip).empty(); }, timeout, "the icon \"" + tip + "\" to go");
-}
-
-class ShellDesktop : public ::testing::Environment {
- public:
-  void SetUp() override {
-    g_desktop = StartShellDesktop();
-    ASSERT_TRUE(g_desktop) << LastError();
-  }
-  void TearDown() override { g_desktop.Kill(); }
-};
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new ShellDesktop);
 
-class Icon : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetMachine();
-    WaitIconGone("Tessory", 5000);
-  }
-  void TearDown() override { ResetMachine(); }
-
-  void Start(const std::string& version, const char* show = "Yes") {
-    InstallAdapter(version == "win98");
-    if (version == "nt40") SetRegString(HKEY_LOCAL_MACHINE, kAppKey, "IPMTUNTFlag", "true");
-    if (show) SetRegString(HKEY_LOCAL_MACHINE, kTrayKey, "ShowSysTrayIcon", show);
-    LaunchOptions options;
-    options.windowsVersion = version;
-    proc_ = Launch(kExe, options);
-    ASSERT_TRUE(proc_) << LastError();
-    frame_ = WaitFrame(proc_.Pid());
-    ASSERT_NE(nullptr, frame_) << LastError();
-    ASSERT_TRUE(WaitStarted(frame_, version == "win98")) << LastError();
-  }
-  std::optional<TrayIcon> TheIcon() { return WaitShownIcon("Tessory"); }
-
-  Process proc_;
-  HWND frame_ = nullptr;
-};
+using Icon = IconTest;
 
 TEST_F(Icon, ShownWithTooltipAndPlatformMenu) {
   struct Case {
@@ -156,11 +96,14 @@ TEST_F(Icon, ShownOnlyForExactlyYes) {
   } cases[] = {{" Yes\t", true}, {"yes", false}, {"YES", false}, {nullptr, false}, {"Yes please", false}};
   for (const Case& c : cases) {
     ResetMachine();
+    SetRegString(HKEY_LOCAL_MACHINE, kAppKey, "URLTimerPeriod", "300");
     Start("winxp", c.value);
     if (c.shown) {
       EXPECT_TRUE(WaitShownIcon("Tessory").has_value()) << "[" << c.value << "]";
     } else {
       EXPECT_TRUE(WaitRunning(frame_)) << LastError();
+      // Nor when the taskbar is created again, nor from the timer (300 ms).
+      BroadcastTaskbarCreated();
       EXPECT_TRUE(StaysFalse([] { return !ShownIcons("Tessory").empty(); }, "an icon")) << LastError();
       EXPECT_EQ(0u, ShownIcons("Tessory").size()) << "[" << (c.value ? c.value : "(missing)") << "]";
       EXPECT_TRUE(WaitRunning(frame_)) << "the program runs on without an icon";
