@@ -283,7 +283,7 @@ def topic_records(topics, by_name):
             prev = kind
         t.body = [Record(0x20, ld1, ld2, t) for ld1, ld2 in body]
         records += t.body
-    # Readers stop at the last topic link without reading it (WinHelp, HELPDECO), so the file
+    # Readers may stop at the last topic link without reading it (HELPDECO does), so the file
     # ends with an empty topic header that carries no text; its header is filled in later.
     records.append(Record(0x02, b"\0" * 28, b""))
     return records
