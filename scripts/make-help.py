@@ -23,8 +23,9 @@ Inside text: **bold**, [[context_name]] (a jump showing the topic's title) and
 The file layout follows the public descriptions of the format: the 16-byte file header, the
 internal files each behind a 9-byte file header, and the internal directory (a B+ tree of
 names and offsets). The internal files written are |SYSTEM, |TOPIC (uncompressed 4 KB topic
-blocks: topic header records and paragraph records), |CONTEXT (context-name hashes to topic
-offsets), |TTLBTREE (titles), |FONT, |KWBTREE, |KWDATA and |KWMAP (the keyword index).
+blocks: topic header records and paragraph records, closed by an empty topic header), |CONTEXT
+(context-name hashes to topic offsets), |CTXOMAP (context numbers; none), |TTLBTREE (titles),
+|FONT, |KWBTREE, |KWDATA and |KWMAP (the keyword index).
 """
 import os
 import re
@@ -36,6 +37,7 @@ PAGE_TREE = 0x800    # page size of the other B+ trees
 BLOCK = 0x1000       # topic block size (uncompressed, help format 1.33 with flags 0)
 BLOCK_DATA = BLOCK - 12
 NONE = 0xFFFFFFFF
+LCID_US_ENGLISH = 0x0409   # the language of the texts
 
 # Fonts of |FONT: (face, half-points, bold). Numbers used by the paragraphs below.
 FACES = ["Arial"]
@@ -281,6 +283,9 @@ def topic_records(topics, by_name):
             prev = kind
         t.body = [Record(0x20, ld1, ld2, t) for ld1, ld2 in body]
         records += t.body
+    # Readers may stop at the last topic link without reading it (HELPDECO does), so the file
+    # ends with an empty topic header that carries no text; its header is filled in later.
+    records.append(Record(0x02, b"\0" * 28, b""))
     return records
 
 
@@ -304,11 +309,14 @@ def topic_offset(rec):
 
 def build_topic_file(topics, records):
     total = layout(records)
+    end = records[-1]
     for i, t in enumerate(topics):
         size = sum(r.size for r in [t.header] + t.body)
-        nxt = topicpos(topics[i + 1].header.pos) if i + 1 < len(topics) else NONE
-        t.header.ld1 = struct.pack("<iIIIIII", size, NONE, NONE, i, NONE, topicpos(t.body[0].pos), nxt)
+        nxt = topics[i + 1].header if i + 1 < len(topics) else end
+        t.header.ld1 = struct.pack("<iIIIIII", size, NONE, NONE, i, NONE, topicpos(t.body[0].pos), topicpos(nxt.pos))
         t.offset = topic_offset(t.header)
+    # The closing header: no text, no scrolling region, no topic after it.
+    end.ld1 = struct.pack("<iIIIIII", 0, NONE, NONE, len(topics), NONE, NONE, NONE)
     stream = bytearray()
     for i, r in enumerate(records):
         nxt = topicpos(records[i + 1].pos) if i + 1 < len(records) else NONE
@@ -387,6 +395,8 @@ def system_file(meta, contents_offset, cnt_name, made):
     if meta["copyright"]:
         recs.append((2, encode_text(meta["copyright"]) + b"\0"))
     recs += [(3, struct.pack("<I", contents_offset)), (10, cnt_name.encode() + b"\0"), (11, struct.pack("<H", 0))]
+    # The language: eight bytes left 0, then the locale id at offset 8, where readers take it.
+    recs.append((9, struct.pack("<4HH", 0, 0, 0, 0, LCID_US_ENGLISH)))
     # The main window, named and captioned with the title (flags: name and caption valid).
     recs.append((6, struct.pack("<H10s9s51s5h2I", 0x0006, b"", b"main", encode_text(meta["title"])[:50], 0, 0, 0, 0, 0, 0, 0)))
     out = struct.pack("<HHHIH", 0x036C, 33, 1, max(0, int(made) - 315532800), 0)
@@ -422,7 +432,9 @@ def keyword_files(topics):
         entries.append((encode_text(word), encode_text(word) + b"\0" + struct.pack("<hI", 1, len(kwdata))))
         kwdata += struct.pack("<I", t.offset)
     tree, leaves = btree(entries, "F24", key_bytes=lambda k: k + b"\0")
-    kwmap = b"".join(struct.pack("<IH", first, n) for n, (first, _, _) in enumerate(leaves))
+    # For each leaf page (the leaves are the first pages) the number of the first entry on it,
+    # behind the count of leaf pages.
+    kwmap = struct.pack("<H", len(leaves)) + b"".join(struct.pack("<IH", first, n) for n, (first, _, _) in enumerate(leaves))
     return tree, kwdata, kwmap
 
 
@@ -469,8 +481,11 @@ def build(source_text, hlp_name, cnt_name, made=0):
     titles, _ = btree([(t.offset, struct.pack("<I", t.offset) + encode_text(t.title) + b"\0")
                        for t in sorted(topics, key=lambda t: t.offset)], "Lz", key_bytes=lambda o: struct.pack("<I", o))
     kwbtree, kwdata, kwmap = keyword_files(topics)
+    # |CTXOMAP maps context numbers (HELP_CONTEXT) to topics; the source names none, so it is
+    # only its entry count.
     files = {"|SYSTEM": system_file(meta, topics[0].offset, cnt_name, made), "|TOPIC": topic, "|CONTEXT": context,
-             "|TTLBTREE": titles, "|FONT": font_file(), "|KWBTREE": kwbtree, "|KWDATA": kwdata, "|KWMAP": kwmap}
+             "|CTXOMAP": struct.pack("<H", 0), "|TTLBTREE": titles, "|FONT": font_file(), "|KWBTREE": kwbtree,
+             "|KWDATA": kwdata, "|KWMAP": kwmap}
     return assemble(files), contents_file(meta, topics, hlp_name)
 
 

@@ -4,9 +4,10 @@
 Usage: read_help.py FILE.hlp [SOURCE.txt]
 
 Checks the internal file system (header, directory B+ tree, every internal file inside the
-file and none overlapping), |SYSTEM, |FONT, every record of |TOPIC (links between records,
-topic headers, paragraph layout and formatting commands, text strings), |CONTEXT, |TTLBTREE
-and the keyword index (|KWBTREE, |KWDATA, |KWMAP); that every jump and context name leads to a
+file and none overlapping), |SYSTEM (with the language), |FONT, every record of |TOPIC (links
+between records, topic headers, paragraph layout and formatting commands, text strings, the
+empty closing link), |CONTEXT, |CTXOMAP, |TTLBTREE and the keyword index (|KWBTREE, |KWDATA,
+|KWMAP with its count of leaf pages); that every jump and context name leads to a
 topic, and that every topic is reachable from the contents (the contents file beside the help
 file and the jumps from the contents topic). With the source, also that each of its topics is
 in the file under its context name and title. Prints a summary; exits 1 on the first fault.
@@ -18,7 +19,7 @@ import re
 import struct
 import sys
 
-REQUIRED = ["|CONTEXT", "|FONT", "|KWBTREE", "|KWDATA", "|KWMAP", "|SYSTEM", "|TOPIC", "|TTLBTREE"]
+REQUIRED = ["|CONTEXT", "|CTXOMAP", "|FONT", "|KWBTREE", "|KWDATA", "|KWMAP", "|SYSTEM", "|TOPIC", "|TTLBTREE"]
 
 
 class Fault(Exception):
@@ -52,9 +53,10 @@ def hash_name(name):
     return h - (1 << 32) if h >= 1 << 31 else h
 
 
-def read_tree(data, parse_leaf, parse_index, name):
+def read_tree(data, parse_leaf, parse_index, name, leaves=None):
     """All leaf entries of a B+ tree, in order, as parse_leaf returns them (entry, next offset).
-    Follows the index pages from the root down to the first leaf, checks the leaf chain."""
+    Follows the index pages from the root down to the first leaf, checks the leaf chain. Adds
+    (number of the first entry, page number) of each leaf page to leaves if given."""
     check(u16(data, 0) == 0x293B, f"{name}: B+ tree magic")
     page_size, root, total_pages, levels, total = u16(data, 4), u16(data, 26), u16(data, 30), u16(data, 32), i32(data, 34)
     check(u16(data, 28) == 0xFFFF and levels >= 1, f"{name}: B+ tree header")
@@ -74,6 +76,8 @@ def read_tree(data, parse_leaf, parse_index, name):
         check(cur < total_pages, f"{name}: leaf page number")
         p = page(cur)
         check(u16(p, 4) == prev, f"{name}: leaf chain")
+        if leaves is not None:
+            leaves.append((len(out), cur))
         at = 8
         for _ in range(struct.unpack_from("<h", p, 2)[0]):
             entry, at = parse_leaf(p, at)
@@ -141,6 +145,9 @@ def read_help(path):
     check(1 in system and system[1].endswith(b"\0") and len(system[1]) > 1, "|SYSTEM has no title")
     check(3 in system and len(system[3]) == 4, "|SYSTEM has no contents topic")
     check(6 not in system or len(system[6]) == 90, "|SYSTEM window record size")
+    # The language record: the locale id at offset 8 (US English, the language of the texts).
+    check(9 in system and len(system[9]) == 10 and u16(system[9], 8) == 0x0409,
+          "|SYSTEM has no LCID record for US English (0x0409)")
     title = system[1][:-1].decode("cp1252")
 
     # |FONT
@@ -171,6 +178,15 @@ def read_help(path):
         ld1, ld2 = stream[at + 21:at + len1], stream[at + len1:at + size]
         if (pos - 12) >> 14 != block:
             block, chars = (pos - 12) >> 14, 0
+        if nxt == 0xFFFFFFFF:
+            # Readers stop at the last link without reading it: it must be an empty topic
+            # header that the last topic leads to, and hold no text.
+            check(rtype == 0x02 and len2 == 0 and len(ld1) == 28,
+                  "|TOPIC does not end with an empty topic link; the last link's text would be lost")
+            check(topics and topics[-1]["next"] == pos, "the last topic header does not lead to the closing link")
+            check(i32(ld1, 12) == len(topics) and u32(ld1, 24) == 0xFFFFFFFF, "closing topic link's header")
+            records.append(pos)
+            break
         if rtype == 0x02:
             check(len(ld1) == 28, "topic header size")
             _, bbck, bfor, num, nonscroll, scroll, next_topic = struct.unpack_from("<iIIiIII", ld1)
@@ -237,7 +253,6 @@ def read_help(path):
         records.append(pos)
         prev, pos = pos, nxt
     check(topics, "no topics")
-    check(topics[-1]["next"] == 0xFFFFFFFF, "last topic header leads on")
     for b in range(nblocks):
         first = u32(t, b * 4096 + 4)
         in_block = [r for r in records if (r - 12) >> 14 == b]
@@ -254,6 +269,11 @@ def read_help(path):
         check(off in by_offset, f"context {h} leads to {off:#x}, not to a topic")
     for h in jumps:
         check(h in hashes, f"a jump to context hash {h} that names no topic")
+    ctxomap = files.get("|CTXOMAP", b"")
+    n = u16(ctxomap, 0) if len(ctxomap) >= 2 else -1
+    check(len(ctxomap) == 2 + 8 * n, "|CTXOMAP is not a count followed by its entries")
+    for k in range(n):
+        check(u32(ctxomap, 6 + 8 * k) in by_offset, f"|CTXOMAP: context number {i32(ctxomap, 2 + 8 * k)} leads to no topic")
     contents_offset = u32(system[3], 0)
     check(contents_offset in by_offset, "the contents topic is not a topic")
     titles = read_tree(files["|TTLBTREE"], lambda p, at: (lambda o, s: ((o, s[0]), s[1]))(u32(p, at), zstr(p, at + 4)),
@@ -263,8 +283,9 @@ def read_help(path):
         check(ttl.decode("cp1252") == by_offset[o]["title"], f"|TTLBTREE title of {o:#x}")
 
     # Keyword index
+    leaves = []
     kw = read_tree(files["|KWBTREE"], lambda p, at: (lambda s: ((s[0], struct.unpack_from("<h", p, s[1])[0], u32(p, s[1] + 2)), s[1] + 6))(zstr(p, at)),
-                   lambda p, at: zstr(p, at), "|KWBTREE")
+                   lambda p, at: zstr(p, at), "|KWBTREE", leaves)
     check([w.lower() for w, _, _ in kw] == sorted(w.lower() for w, _, _ in kw), "|KWBTREE not sorted regardless of case")
     kwdata = files["|KWDATA"]
     check(len(kwdata) == 4 * sum(c for _, c, _ in kw), "|KWDATA size")
@@ -274,7 +295,10 @@ def read_help(path):
         for k in range(count):
             check(u32(kwdata, off + 4 * k) in by_offset, f"keyword {word!r} leads to no topic")
         keywords[word.decode("cp1252")] = [by_offset[u32(kwdata, off + 4 * k)]["title"] for k in range(count)]
-    check(len(files["|KWMAP"]) % 6 == 0 and u32(files["|KWMAP"], 0) == 0, "|KWMAP")
+    kwmap = files["|KWMAP"]
+    n = u16(kwmap, 0) if len(kwmap) >= 2 else -1
+    check(len(kwmap) == 2 + 6 * n and [struct.unpack_from("<iH", kwmap, 2 + 6 * k) for k in range(n)] == leaves,
+          "|KWMAP is not a count followed by the first entry and page of each |KWBTREE leaf page")
 
     # Contents file and reachability
     cnt_name = system.get(10, b"\0")[:-1].decode() or os.path.splitext(os.path.basename(path))[0] + ".cnt"

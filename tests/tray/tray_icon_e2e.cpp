@@ -247,6 +247,26 @@ TEST_F(Icon, HelpFromTheMenuShowsTheHelpFileWithJumpsAndIndex) {
                       "the topic of the index entry"))
       << Text(text).substr(0, 200);
 
+  // The last topic of the file, down to its last paragraph: nothing of it lies in the closing
+  // topic link. WinHelp makes its buttons anew with each topic.
+  indexButton = Descendant(window, "Button", &indexLabel);
+  ASSERT_NE(nullptr, indexButton) << "WinHelp's Index button";
+  ASSERT_TRUE(Click(indexButton)) << LastError();
+  ASSERT_TRUE(WaitFor([&] { return (sheet = ShownWindowOf(help, "#32770")) != nullptr; }, kTimeout, "the index"));
+  ASSERT_TRUE(WaitFor([&] { return (list = Descendant(sheet, "ListBox")) != nullptr; }, kTimeout, "the index list"));
+  chosen = Send(list, LB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("uninstall"));
+  ASSERT_TRUE(chosen && *chosen >= 0) << "the entry \"uninstall\"";
+  ASSERT_TRUE(ClickControl(sheet, IDOK)) << LastError();
+  EXPECT_TRUE(WaitWindowGone(sheet)) << LastError();
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const std::string shown = Text(text);
+        return shown.rfind("Removing Tessory\r\n", 0) == 0 &&
+               shown.find("delete the \"Tessory Connection\" entry in Dial-Up Networking.") != std::string::npos;
+      },
+      kTimeout, "the last topic with its last paragraph"))
+      << Text(text);
+
   EXPECT_TRUE(WaitRunning(frame_)) << "the tray program goes on";
   KillAllNamed("winhlp32.exe");
   PostCommand(frame_, ID_CLOSE_APP);
