@@ -173,10 +173,12 @@ TEST_F(Icon, ServiceNameDialogOutOfMemoryIsReportedAndEndsIt) {
   seam::BoxWatcher report;
   report.caption = "Velmora Tessory";
   report.Start();
-  // With the settings key present, reading the name allocates its buffer.
+  // A stored name longer than a short string: reading it allocates.
   HKEY key = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora\\Corvane\\PoE", 0, nullptr, 0,
                                            KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  const char stored[] = "a service name longer than a short string";
+  RegSetValueExA(key, "ServiceName", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored), sizeof stored);
   RegCloseKey(key);
   {
     SERVICE_NAME_DIALOG dlg(nullptr);
