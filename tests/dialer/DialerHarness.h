@@ -128,10 +128,15 @@ class BellObserver {
  public:
   explicit BellObserver(int seconds = 60);
   bool Available() const { return m_available; }
+  // Bells heard since the last Reset.
   int Count() const;
-  void Reset();
+  // Starts counting afresh once every bell rung so far has been heard; false when the
+  // observer stopped answering.
+  [[nodiscard]] bool Reset();
 
  private:
+  static constexpr char kFenceBell[] = "tzfence";
+  int Fences() const;
   bool m_available = false;
   std::string m_marks;  // Windows path of the file the daemon appends a line to per bell
 };

@@ -180,7 +180,7 @@ TEST_F(DialerDial, ConnectSoundPlaysOrBeepsWhenItCannotBePlayed) {
     } else {
       DeleteRegValue(HKEY_LOCAL_MACHINE, kMachineKey, "SoundFile");
     }
-    bells.Reset();
+    if (bells.Available()) ASSERT_TRUE(bells.Reset()) << LastError();
     DialerRun run = Ready();
     ASSERT_TRUE(run.dialog);
     ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
