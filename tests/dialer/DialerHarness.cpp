@@ -331,27 +331,19 @@ BellObserver::BellObserver(int seconds) {
   if (m_available) m_available = Reset();
 }
 
-int BellObserver::Count() const {
-  // Only the bells after the last fence.
+int BellObserver::Count() const { return Lines("BELL") - m_base; }
+
+int BellObserver::Lines(const char* mark) const {
   int n = 0;
-  for (const std::string& line : SplitLines(ReadTextFile(m_marks).value_or(""))) {
-    if (line == "FENCE") n = 0;
-    if (line == "BELL") ++n;
-  }
+  for (const std::string& line : SplitLines(ReadTextFile(m_marks).value_or(""))) n += line == mark;
   return n;
 }
 
-int BellObserver::Fences() const {
-  int n = 0;
-  for (const std::string& line : SplitLines(ReadTextFile(m_marks).value_or(""))) n += line == "FENCE";
-  return n;
-}
-
-bool BellObserver::Reset() {
+bool BellObserver::Settle() {
   // The daemon handles bells in the order the X server had them, one shell at a time: once
   // the fence's line is in the file, so is every bell rung before it (ours went out with a
-  // round trip, and a dialer that has ended rings no more).
-  const int fences = Fences();
+  // round trip, and a program that has ended rings no more).
+  const int fences = Lines("FENCE");
   std::string cmd = std::string("Z:\\usr\\bin\\xkbbell -nobeep ") + kFenceBell;
   STARTUPINFOA si{};
   si.cb = sizeof si;
@@ -359,7 +351,13 @@ bool BellObserver::Reset() {
   if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
   if (pi.hThread) CloseHandle(pi.hThread);
   if (pi.hProcess) CloseHandle(pi.hProcess);
-  return WaitFor([&] { return Fences() > fences; }, 8000, "the bell fence");
+  return WaitFor([&] { return Lines("FENCE") > fences; }, 8000, "the bell fence");
+}
+
+bool BellObserver::Reset() {
+  if (!Settle()) return false;
+  m_base = Lines("BELL");
+  return true;
 }
 
 std::string Join(const std::vector<std::string>& lines) {
