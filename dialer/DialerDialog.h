@@ -52,7 +52,8 @@ class DialerDialog : public CDialog {
 
  private:
   // What the dialog's thread shares with the RAS thread, reached only through these
-  // operations; each takes the dial lock for its own assignments alone.
+  // operations (DialerDialogState.cpp, beside the gate and its lock); each takes the dial
+  // lock for its own assignments alone.
   class DialState {
    public:
     explicit DialState(const char* status) : m_strStatus(status) {}
