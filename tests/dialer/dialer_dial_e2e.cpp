@@ -180,19 +180,25 @@ TEST_F(DialerDial, ConnectSoundPlaysOrBeepsWhenItCannotBePlayed) {
     } else {
       DeleteRegValue(HKEY_LOCAL_MACHINE, kMachineKey, "SoundFile");
     }
-    if (bells.Available()) ASSERT_TRUE(bells.Reset()) << LastError();
+    if (bells.Available()) {
+      ASSERT_TRUE(bells.Reset()) << LastError();
+    }
     DialerRun run = Ready();
     ASSERT_TRUE(run.dialog);
     ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
     // The sound is played synchronously, before the dialog closes. Without one the dialog
     // ends right after showing "Connected.", too soon for a poll to be sure to see it.
     const bool plays = canPlay && c.value == wav.c_str();
-    if (plays) ASSERT_TRUE(WaitStatus(run.dialog, "Connected.")) << LastError();
+    if (plays) {
+      ASSERT_TRUE(WaitStatus(run.dialog, "Connected.")) << LastError();
+    }
     const DWORD connectedAt = GetTickCount();
     ASSERT_TRUE(WaitWindowGone(run.dialog, 20000)) << LastError();
     const DWORD shownFor = GetTickCount() - connectedAt;
     ASSERT_TRUE(run.process.WaitExit().has_value());
-    if (plays) EXPECT_GE(shownFor, 700u);
+    if (plays) {
+      EXPECT_GE(shownFor, 700u);
+    }
     if (bells.Available()) {
       ASSERT_TRUE(bells.Settle()) << LastError();
       EXPECT_EQ(c.beep ? 1 : 0, bells.Count());
