@@ -33,9 +33,7 @@ BEGIN_MESSAGE_MAP(DialerDialog, CDialog)
 END_MESSAGE_MAP()
 
 DialerDialog::DialerDialog(CWnd* parent)
-    : CDialog(IDD_DIALER_DIALOG, parent),
-      m_strStatus("Enter your user name."),
-      m_strPictureFile("signin_zn.bmp") {
+    : CDialog(IDD_DIALER_DIALOG, parent), m_strPictureFile("signin_zn.bmp"), m_dial("Enter your user name.") {
   m_hIcon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
@@ -58,9 +56,9 @@ void DialerDialog::DoDataExchange(CDataExchange* dx) {
   {
     // m_strStatus is shared with the RAS thread: exchange a copy, taken and stored under the
     // lock, so that the lock is never held across the window call.
-    std::string status = StatusCopy();
+    std::string status = m_dial.StatusCopy();
     DDX_Text(dx, IDC_STATUS, status);
-    if (dx->m_bSaveAndValidate && !dx->m_bFailed) SetStatus(status);
+    if (dx->m_bSaveAndValidate && !dx->m_bFailed) m_dial.SetStatus(status);
   }
   DDX_Text(dx, IDC_USERNAME, m_strUserName, kTextLimit);
   DDX_Text(dx, IDC_DOMAIN, m_strDomain, kTextLimit);
@@ -144,7 +142,7 @@ void DialerDialog::UpdateInputState() {
   } else if (user) {
     prompt = IDS_PROMPT_PASSWORD;
   }
-  SetStatus(fw::LoadStr(prompt, AfxGetResourceHandle()));
+  m_dial.SetStatus(fw::LoadStr(prompt, AfxGetResourceHandle()));
   if (!password) m_bSavePassword = 0;
   m_ctlSavePassword.EnableWindow(password ? TRUE : FALSE);
   m_ctlConnect.EnableWindow(user && password ? TRUE : FALSE);
@@ -177,7 +175,7 @@ void DialerDialog::OnConnectClicked() {
   EnableInputs(FALSE);
   // A port still closing after a hang-up would refuse the dial: it starts once the port is
   // closed, and the disabled Connect cannot queue a second one meanwhile.
-  if (!PortClosed()) {
+  if (!m_dial.PortClosed()) {
     AfterPortClosed(AfterClose::kDial);
     return;
   }
@@ -192,17 +190,17 @@ void DialerDialog::OnCancelClicked() {
     return;
   }
   bool connected = false;
-  HRASCONN conn = TakeRasConnForCancel(connected);
+  HRASCONN conn = m_dial.TakeForCancel(connected);
   // Connected: the dialog ends by itself once the connection sound has played, and the line
   // stays up as with any connection.
   if (connected) return;
   if (conn != nullptr) {
-    HangUpAndWatch(conn);
+    m_dial.HangUp(conn);
     EnableInputs(TRUE);
     return;
   }
   // The program does not end before the port of the last hang-up is closed.
-  if (!PortClosed()) {
+  if (!m_dial.PortClosed()) {
     AfterPortClosed(AfterClose::kEnd);
     return;
   }

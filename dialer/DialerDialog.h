@@ -3,10 +3,12 @@
 //
 // Threads: every handler runs on the dialog's thread, except OnRasDialEvent (and what it
 // calls), which RAS runs on a thread of its own through RasDialNotifier. The two threads
-// share m_hRasConn, m_hClosingConn, m_strStatus and g_pDialerDialog; one lock (see CallGate.h)
-// guards exactly those assignments and is never held across a window call or a RAS call
-// (either may wait for the other thread). Whoever takes the handle out of m_hRasConn is the
-// one to hang it up.
+// share g_pDialerDialog (behind the gate of CallGate.h) and m_dial, the DialState below, which
+// holds the connection handle m_hRasConn, the connected flag, m_strStatus and the port still
+// closing after a hang-up. Besides those the RAS thread reads only the credentials, once
+// connected, while the inputs are disabled. One lock, the gate's, guards exactly those; only DialState's operations and the gate
+// take it, and never across a window call or a RAS call (either may wait for the other
+// thread). Whoever takes the handle out of m_hRasConn is the one to hang it up.
 //
 // The RAS thread makes no window call that waits for the dialog's thread: RAS may hold
 // RasHangUpA on the dialog's thread until the notifier call in progress has returned, so
@@ -36,36 +38,62 @@ class DialerDialog : public CDialog {
   explicit DialerDialog(CWnd* parent = nullptr);
   ~DialerDialog() override;
 
-  CWnd m_ctlDomainLabel;
-  CWnd m_ctlDomain;
-  CWnd m_ctlConnect;
-  CWnd m_ctlUserName;
-  CWnd m_ctlStatus;
-  CWnd m_ctlSavePassword;
-  CWnd m_ctlPassword;
-  std::string m_strPassword;
-  int m_bSavePassword = 0;
-  std::string m_strStatus;  // shared with the RAS thread: written under the dial lock
-  std::string m_strUserName;
-  std::string m_strDomain;  // never used for dialling
-  HICON m_hIcon = nullptr;
-  LinkBitmapButton m_btnWeb;
-  std::string m_strPictureFile;
-  HGLOBAL m_hPictureInfo = nullptr;
-  HGLOBAL m_hPictureBits = nullptr;
-  HPALETTE m_hPalette = nullptr;
-  HRASCONN m_hRasConn = nullptr;  // shared with the RAS thread: swapped under the dial lock
-  // The link is up and the dialer is on its way out (status "Connected.", sound playing):
-  // Cancel no longer hangs up. Shared with the RAS thread: set under the dial lock.
-  bool m_bConnected = false;
+  // RasDialNotifier's way in; runs on the RAS thread.
+  void OnRasDialEvent(HRASCONN conn, UINT message, RASCONNSTATE state, DWORD error, DWORD extendedError);
 
-  // --- dialog (DialerDialog.cpp)
+ protected:
+  // --- the framework's hooks (DialerDialog.cpp)
   BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* dx) override;
   // Help requests (F1, the help command) do nothing in the dialer.
   void WinHelp(DWORD_PTR data, UINT cmd = HELP_CONTEXT) override;
   void OnOK() override;
   void OnCancel() override;
+
+ private:
+  // What the dialog's thread shares with the RAS thread, reached only through these
+  // operations (DialerDialogState.cpp, beside the gate and its lock); each takes the dial
+  // lock for its own assignments alone.
+  class DialState {
+   public:
+    explicit DialState(const char* status) : m_strStatus(status) {}
+
+    // Where RasDialA is to store a new attempt's handle (RAS stores it before it reports the
+    // first state, so the notifier finds it); nullptr while an attempt is live.
+    HRASCONN* DialTarget();
+    // Takes the handle out of m_hRasConn (leaving NULL); the caller that got a non-NULL
+    // handle is the only one to hang it up.
+    HRASCONN Take();
+    // The same, only when m_hRasConn still is |conn|.
+    bool TakeIf(HRASCONN conn);
+    bool IsCurrent(HRASCONN conn);
+    // Marks the link as up when m_hRasConn still is |conn|; from then on Cancel leaves the
+    // handle alone.
+    bool MarkConnectedIf(HRASCONN conn);
+    // Cancel's part: takes the handle unless the link is up. Sets |connected| to whether it is.
+    HRASCONN TakeForCancel(bool& connected);
+    // Hangs |conn| up (a handle taken above) and remembers it until its port has closed.
+    void HangUp(HRASCONN conn);
+    // True once the port of the last hang-up is closed (RAS no longer knows the handle) or
+    // kPortCloseWaitMs have passed since; dialog's thread.
+    bool PortClosed();
+
+    void SetStatus(const std::string& text);
+    std::string StatusCopy();
+
+   private:
+    static constexpr DWORD kPortCloseWaitMs = 3000;  // RasHangUp's documented pause
+    HRASCONN m_hRasConn = nullptr;
+    // The link is up and the dialer is on its way out (status "Connected.", sound playing):
+    // Cancel no longer hangs up.
+    bool m_bConnected = false;
+    std::string m_strStatus;
+    // The handle last hung up while its port may still be closing.
+    HRASCONN m_hClosingConn = nullptr;
+    DWORD m_closingSince = 0;
+  };
+
+  // --- dialog (DialerDialog.cpp)
   // Prompt, save-password flag and the Connect / Save password switches from the texts last
   // read; the caller writes the members back into the controls.
   void UpdateInputState();
@@ -105,55 +133,45 @@ class DialerDialog : public CDialog {
   // --- dialling (DialerDialogDial.cpp)
   bool StartDial();
   void HangUp();
-  // Runs on the RAS thread.
-  void OnRasDialEvent(HRASCONN conn, UINT message, RASCONNSTATE state, DWORD error, DWORD extendedError);
   void LaunchRasMonitor();
   void PlayConnectSound();
-
   LRESULT OnShowStatus(WPARAM wParam, LPARAM lParam);
   LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
+  enum class AfterClose { kNothing, kDial, kEnd };
+  // Runs |action| once m_dial.PortClosed() says so, polled from a timer.
+  void AfterPortClosed(AfterClose action);
+  // From the RAS thread: the dialog shows m_strStatus (and enables the inputs) on its own thread.
+  void PostShowStatus(WPARAM what);
+  // Puts m_strStatus into the status edit, after invalidating it when |invalidate|.
+  void ShowStatus(bool invalidate);
 
   // --- status texts (DialerDialogTexts.cpp); both write only m_strStatus
   void SetStateText(RASCONNSTATE state);
   void SetErrorText(DWORD error, DWORD extendedError);
 
- private:
-  // Takes the connection handle out of m_hRasConn (leaving NULL) under the dial lock; the
-  // caller that got a non-NULL handle is the only one to hang it up.
-  HRASCONN TakeRasConn();
-  // The same, only when m_hRasConn still is |conn|.
-  bool TakeRasConnIf(HRASCONN conn);
-  bool IsCurrentRasConn(HRASCONN conn);
-  // Marks the connection as up when m_hRasConn still is |conn|; from then on Cancel leaves
-  // the handle alone.
-  bool MarkConnectedIf(HRASCONN conn);
-  // Cancel's part: takes the handle out of m_hRasConn unless the connection is up. Sets
-  // |connected| to whether it is.
-  HRASCONN TakeRasConnForCancel(bool& connected);
-  // Hangs |conn| up and remembers it until its port has closed.
-  void HangUpAndWatch(HRASCONN conn);
-  // True once the port of the last hang-up is closed (RAS no longer knows the handle) or
-  // kPortCloseWaitMs have passed since; dialog's thread.
-  bool PortClosed();
-  enum class AfterClose { kNothing, kDial, kEnd };
-  // Runs |action| once PortClosed() says so, polled from a timer.
-  void AfterPortClosed(AfterClose action);
-  // From the RAS thread: the dialog shows m_strStatus (and enables the inputs) on its own thread.
-  void PostShowStatus(WPARAM what);
-  void SetStatus(const std::string& text);
-  std::string StatusCopy();
-  // Puts m_strStatus into the status edit, after invalidating it when |invalidate|.
-  void ShowStatus(bool invalidate);
-
   static constexpr WPARAM kShowInvalidate = 1;
   static constexpr WPARAM kShowEnableInputs = 2;
   static constexpr UINT_PTR kPortTimerId = 1;
   static constexpr UINT kPortPollMs = 50;
-  static constexpr DWORD kPortCloseWaitMs = 3000;  // RasHangUp's documented pause
-  // The handle last hung up while its port may still be closing; shared with the RAS thread:
-  // set under the dial lock.
-  HRASCONN m_hClosingConn = nullptr;
-  DWORD m_closingSince = 0;
+
+  CWnd m_ctlDomainLabel;
+  CWnd m_ctlDomain;
+  CWnd m_ctlConnect;
+  CWnd m_ctlUserName;
+  CWnd m_ctlStatus;
+  CWnd m_ctlSavePassword;
+  CWnd m_ctlPassword;
+  std::string m_strPassword;
+  int m_bSavePassword = 0;
+  std::string m_strUserName;
+  std::string m_strDomain;  // never used for dialling
+  HICON m_hIcon = nullptr;
+  LinkBitmapButton m_btnWeb;
+  std::string m_strPictureFile;
+  HGLOBAL m_hPictureInfo = nullptr;
+  HGLOBAL m_hPictureBits = nullptr;
+  HPALETTE m_hPalette = nullptr;
+  DialState m_dial;
   AfterClose m_afterClose = AfterClose::kNothing;  // dialog's thread only
 
   DECLARE_MESSAGE_MAP()

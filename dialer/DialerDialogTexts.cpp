@@ -4,15 +4,12 @@
 #include "FwStrings.h"
 #include "StatusTexts.h"
 
-namespace {
-}  // namespace
-
 void DialerDialog::SetStateText(RASCONNSTATE state) {
   UINT id = StateTextId(static_cast<DWORD>(state));
   if (id == 0) return;  // a state without a text leaves the previous one on the line
-  SetStatus(fw::LoadStr(id, AfxGetResourceHandle()));
+  m_dial.SetStatus(fw::LoadStr(id, AfxGetResourceHandle()));
 }
 
 void DialerDialog::SetErrorText(DWORD error, DWORD extendedError) {
-  SetStatus(FormatErrorText(fw::LoadStr(ErrorTextId(error), AfxGetResourceHandle()), error, extendedError));
+  m_dial.SetStatus(FormatErrorText(fw::LoadStr(ErrorTextId(error), AfxGetResourceHandle()), error, extendedError));
 }

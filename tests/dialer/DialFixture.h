@@ -1,5 +1,6 @@
-// The fixture of the dialer's dialling tests: a dialer started against the RAS simulator
-// with the demo account typed in, and the words of the states it walks through.
+// The fixtures of the dialer's end-to-end tests: DialerSetup starts the dialer and waits for
+// its start-up; DialerDial starts it against the RAS simulator with the demo account typed
+// in, and knows the words of the states it walks through.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +16,8 @@ namespace dialertest {
 
 using namespace uidriver;  // the driver's calls, as every test file here uses them
 
+inline const char kPromptUser[] = "Enter your user name.";
+inline const char kPromptPassword[] = "Enter your password.";
 inline const char kPromptConnect[] = "Click Connect to start the connection process.";
 inline const std::vector<std::string> kWalk = {
     "Opening communication port.",
@@ -27,6 +30,40 @@ inline const std::vector<std::string> kWalk = {
     "Authentication successfully completed.",
     "Projection phase successfully completed.",
     "Connected.",
+};
+
+class DialerSetup : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetState(); }
+  void TearDown() override { KillAllNamed("TzDialer.exe"); }
+
+  // Starts the dialer and waits until its start-up sequence is over.
+  DialerRun Start(const DialerOptions& options = {}) {
+    DialerRun run = StartDialer(options);
+    EXPECT_TRUE(run.dialog) << LastError();
+    if (run.dialog) {
+      EXPECT_TRUE(WaitStartupDone(run.dialog)) << LastError();
+    }
+    return run;
+  }
+
+  // A set-up failure: the stop box with |text|, and the dialer ending once it is dismissed.
+  void ExpectFailureBox(DialerRun& run, const std::string& text) {
+    HWND box = WaitDialerBox(run.process.Pid());
+    ASSERT_NE(nullptr, box) << LastError();
+    auto info = ReadMessageBox(box);
+    ASSERT_TRUE(info) << LastError();
+    EXPECT_EQ(kCaption, info->caption);
+    EXPECT_EQ(text, info->text);
+    EXPECT_EQ(BoxIcon::Stop, info->icon) << IconName(info->icon);
+    EXPECT_EQ(std::vector<std::string>{"OK"}, info->buttons);
+    ASSERT_TRUE(DismissMessageBox(box)) << LastError();
+    auto code = run.process.WaitExit();
+    ASSERT_TRUE(code.has_value()) << "the dialer did not end after the box";
+    EXPECT_EQ(0u, *code);
+  }
+
+  std::string Status(HWND dialog) { return ControlText(dialog, kStatus); }
 };
 
 class DialerDial : public ::testing::Test {

@@ -122,16 +122,25 @@ class StatusRecorder {
 };
 
 // Listens for X bells (MessageBeep under Wine rings the X display's bell) through the X
-// server's XKB event daemon, which comes with the X server packages. Available() is false
-// when it cannot be started; the observer ends by itself after |seconds|.
+// server's XKB event daemon, which comes with the X server packages; a named bell from the
+// same package's xkbbell is its fence. Available() is false when it cannot be started; the
+// observer ends by itself after |seconds|.
 class BellObserver {
  public:
   explicit BellObserver(int seconds = 60);
   bool Available() const { return m_available; }
+  // Bells heard since the last Reset.
   int Count() const;
-  void Reset();
+  // Returns once every bell rung so far has been heard; false when the observer stopped
+  // answering.
+  [[nodiscard]] bool Settle();
+  // Settles, then counts afresh.
+  [[nodiscard]] bool Reset();
 
  private:
+  static constexpr char kFenceBell[] = "tzfence";
+  int Lines(const char* mark) const;
+  int m_base = 0;
   bool m_available = false;
   std::string m_marks;  // Windows path of the file the daemon appends a line to per bell
 };
