@@ -1,6 +1,6 @@
 // Shared by the RAS simulator's tests: the simulator loaded from the build's bin folder as
 // Wine loads it for the dialer, a notifier that records what it gets, the state files, and the
-// test fixture. Each test program includes it once.
+// test fixture, for the one test program that the three files make.
 #pragma once
 #include <windows.h>
 
@@ -24,11 +24,11 @@
 #include <thread>
 #include <vector>
 
-namespace {  // one test program per inclusion
+namespace rassimtest {
 
-constexpr char kEntry[] = "Tessory Connection";
-constexpr DWORD kConnected = 0x2000, kDisconnected = 0x2001;
-const std::vector<DWORD> kWalk = {0, 1, 2, 3, 4, 5, 6, 14, 18, kConnected};
+inline constexpr char kEntry[] = "Tessory Connection";
+inline constexpr DWORD kConnected = 0x2000, kDisconnected = 0x2001;
+inline const std::vector<DWORD> kWalk = {0, 1, 2, 3, 4, 5, 6, 14, 18, kConnected};
 
 struct RasApi {
   HMODULE module = nullptr;
@@ -65,7 +65,7 @@ struct RasApi {
            GetEntryDialParams && SetEntryDialParams && EnumConnections && GetConnectStatus && IsIdle;
   }
 };
-RasApi g_ras;
+inline RasApi g_ras;
 
 inline std::string ExeDir() {
   char buf[MAX_PATH];
@@ -126,7 +126,7 @@ inline std::vector<std::string> LogLines(const std::string& prefix) {
   return out;
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 inline std::string HandleText(HRASCONN h) {
   char buf[32];
@@ -141,11 +141,11 @@ struct Note {
   DWORD state, error, extended, thread;
   bool handleStored; // the caller's HRASCONN already held this handle
 };
-std::mutex g_notesLock;
-std::condition_variable g_notesChanged;
-std::vector<Note> g_notes;
-HRASCONN volatile g_dialHandle = nullptr;       // where the test's RasDialA stores its handle
-std::function<void(const Note&)> g_onNote;      // runs inside the notifier
+inline std::mutex g_notesLock;
+inline std::condition_variable g_notesChanged;
+inline std::vector<Note> g_notes;
+inline HRASCONN volatile g_dialHandle = nullptr;      // where the test's RasDialA stores its handle
+inline std::function<void(const Note&)> g_onNote;     // runs inside the notifier
 
 inline void WINAPI Notifier(HRASCONN h, UINT msg, RASCONNSTATE state, DWORD error, DWORD extended) {
   Note n{h, msg, static_cast<DWORD>(state), error, extended, GetCurrentThreadId(), g_dialHandle == h};
@@ -240,7 +240,7 @@ inline std::vector<RASCONNA_400> Connections(RasApi& ras) {
 
 // The child process of the cross-process test: dials, waits for the connection and ends, leaving
 // it up. Runs before GoogleTest starts.
-const int g_childExit = [] {
+inline const int g_childExit = [] {
   if (!strstr(GetCommandLineA(), "--rassim-child-dial")) return 0;
   HRASCONN h = nullptr;
   bool ok = g_ras.Load(BinDir() + "rasapi32.dll") && Dial(g_ras, DialParams("alice", "secret"), &h) == 0 &&
@@ -284,4 +284,4 @@ protected:
 };
 
 
-}  // namespace
+}  // namespace rassimtest

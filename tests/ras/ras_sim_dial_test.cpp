@@ -3,6 +3,8 @@
 
 namespace {
 
+using namespace rassimtest;
+
 TEST_F(RasSim, DialWalksPppoeStatesToConnected) {
   Config("", "");  // default timing
   CreateEntry();

@@ -4,6 +4,8 @@
 
 namespace {
 
+using namespace rassimtest;
+
 bool WaitStatusCode(HRASCONN h, DWORD rc, RASCONNSTATUSA_400* st, int timeoutMs = 5000) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(timeoutMs); Sleep(10)) {
     st->dwSize = sizeof *st;

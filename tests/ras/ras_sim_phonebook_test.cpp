@@ -3,6 +3,8 @@
 
 namespace {
 
+using namespace rassimtest;
+
 TEST_F(RasSim, EnumeratesDevicesAndChecksRecordSizes) {
   DWORD cb = 0, count = 0;
   EXPECT_EQ(603u, g_ras.EnumDevices(nullptr, &cb, &count));
