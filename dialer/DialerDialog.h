@@ -6,9 +6,10 @@
 // share g_pDialerDialog (behind the gate of CallGate.h) and m_dial, the DialState below, which
 // holds the connection handle m_hRasConn, the connected flag, m_strStatus and the port still
 // closing after a hang-up. Besides those the RAS thread reads only the credentials, once
-// connected, while the inputs are disabled. One lock, the gate's, guards exactly those; only DialState's operations and the gate
-// take it, and never across a window call or a RAS call (either may wait for the other
-// thread). Whoever takes the handle out of m_hRasConn is the one to hang it up.
+// connected, while the inputs are disabled. One lock, the gate's, guards exactly those; only
+// DialState's operations and the gate take it, and never across a window call or a RAS call
+// (either may wait for the other thread). Whoever takes the handle out of m_hRasConn is the
+// one to hang it up.
 //
 // The RAS thread makes no window call that waits for the dialog's thread: RAS may hold
 // RasHangUpA on the dialog's thread until the notifier call in progress has returned, so
