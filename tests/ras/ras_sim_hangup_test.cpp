@@ -64,7 +64,7 @@ TEST_F(RasSim, HangUpWaitsForTheNotifierCallInProgress) {
   } call{h};
   HANDLE thread = CreateThread(
       nullptr, 0,
-      [](void* p) -> DWORD {
+      [](void* p) WINAPI -> DWORD {
         auto* c = static_cast<HangUpCall*>(p);
         c->rc = g_ras.HangUp(c->h);
         return 0;
