@@ -305,7 +305,14 @@ LPARAM KeyLParam(UINT vk, bool up) {
 bool PressKey(HWND window, UINT vk) {
   if (!IsWindow(window)) return Fail("key " + std::to_string(vk) + ": window is gone: " + Describe(window));
   HWND target = FocusOrSelf(window);
-  return Post(target, WM_KEYDOWN, vk, KeyLParam(vk, false)) && Post(target, WM_KEYUP, vk, KeyLParam(vk, true));
+  if (!Post(target, WM_KEYDOWN, vk, KeyLParam(vk, false))) return false;
+  // The press may already have done its work by now: Esc or Enter can end a dialog before the
+  // release is posted. A keyboard sends the release whatever became of the window, so a target
+  // that is gone by then is no failure; any other refusal still is.
+  if (PostMessageA(target, WM_KEYUP, vk, KeyLParam(vk, true))) return true;
+  DWORD err = GetLastError();
+  if (!IsWindow(target)) return true;
+  return Fail("cannot post " + Hex(WM_KEYUP) + " to " + Describe(target) + " (error " + std::to_string(err) + ")");
 }
 
 bool SendKeyInput(HWND window, UINT vk) {
