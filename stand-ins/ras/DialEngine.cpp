@@ -112,7 +112,9 @@ bool PortClosingLocked(const std::string& deviceName) {
 
 // --- OutOfMemoryState: the dialling program runs out of memory inside one notifier call.
 // The program's imports of the C runtime's allocators are redirected (once, in its own import
-// table) to versions that fail on a thread while that thread is marked; nothing else changes.
+// table) to versions that fail once on a thread that is marked, and unmark it; nothing else
+// changes. One failure, not all: the C++ runtime itself needs memory to throw on a thread
+// that never threw before, and a program cannot do without that.
 DWORD g_oomSlot = TLS_OUT_OF_INDEXES;
 using AllocFn = void*(__cdecl*)(size_t);
 using CallocFn = void*(__cdecl*)(size_t, size_t);
@@ -121,7 +123,11 @@ AllocFn g_realMalloc = nullptr;
 CallocFn g_realCalloc = nullptr;
 ReallocFn g_realRealloc = nullptr;
 
-bool OutOfMemoryHere() { return g_oomSlot != TLS_OUT_OF_INDEXES && TlsGetValue(g_oomSlot) != nullptr; }
+bool OutOfMemoryHere() {
+  if (g_oomSlot == TLS_OUT_OF_INDEXES || TlsGetValue(g_oomSlot) == nullptr) return false;
+  TlsSetValue(g_oomSlot, nullptr);
+  return true;
+}
 void* __cdecl FailingMalloc(size_t n) { return OutOfMemoryHere() ? nullptr : g_realMalloc(n); }
 void* __cdecl FailingCalloc(size_t n, size_t size) { return OutOfMemoryHere() ? nullptr : g_realCalloc(n, size); }
 void* __cdecl FailingRealloc(void* p, size_t n) { return OutOfMemoryHere() ? nullptr : g_realRealloc(p, n); }
