@@ -43,7 +43,7 @@
 constexpr UINT WM_DIALER_SETUP_FAILED = WM_USER + 1;
 constexpr UINT WM_DIALER_CONNECTED = WM_USER + 2;
 constexpr UINT WM_DIALER_STARTUP = WM_USER + 3;
-// From the RAS thread, one per notification: wParam the RASCONNSTATE.
+// From the RAS thread, one per notification: wParam the RASCONNSTATE, lParam the attempt.
 constexpr UINT WM_DIALER_SHOW_STATE = WM_USER + 4;
 // From the RAS thread: an error notification, wParam the error, lParam the extended error.
 constexpr UINT WM_DIALER_SHOW_ERROR = WM_USER + 5;
@@ -87,13 +87,18 @@ class DialerDialog : public CDialog {
     // notification already took it. A refusal's handle is taken (closing recorded) and
     // returned, for the caller to hang up; otherwise nullptr.
     HRASCONN EndDialCall(HRASCONN conn, DWORD rc);
+    // Attempts are numbered from 1 by BeginDialCall; these three return the number of the
+    // attempt whose handle |conn| is, or 0 when it is none's (any more).
     // Takes the handle when m_hRasConn is (or adopts) |conn|, recording its port as closing;
     // the caller that got it is the only one to hang it up.
-    bool TakeIf(HRASCONN conn);
-    bool IsCurrent(HRASCONN conn);
+    DWORD TakeIf(HRASCONN conn);
+    DWORD IsCurrent(HRASCONN conn);
     // Marks the link as up when m_hRasConn is (or adopts) |conn|; from then on Cancel leaves
     // the handle alone.
-    bool MarkConnectedIf(HRASCONN conn);
+    DWORD MarkConnectedIf(HRASCONN conn);
+    // True when Cancel (or the dialog's end) hung attempt |attempt| up: what RAS reported of
+    // it before, and the dialog has not shown yet, is no longer shown.
+    bool Cancelled(DWORD attempt);
     // Cancel's part: takes the handle unless the link is up, recording its port as closing.
     // Sets |connected| to whether the link is up.
     HRASCONN TakeForCancel(bool& connected);
@@ -121,6 +126,8 @@ class DialerDialog : public CDialog {
     HRASCONN m_hRasConn = nullptr;
     bool m_bInDialCall = false;  // RasDialA has not returned yet
     bool m_bTakenInDialCall = false;  // and a notification already ended the attempt
+    DWORD m_nAttempt = 0;  // number of the last attempt begun
+    DWORD m_nCancelled = 0;  // number of the last attempt that Cancel hung up
     // The link is up and the dialer is on its way out (status "Connected.", sound playing):
     // Cancel no longer hangs up.
     bool m_bConnected = false;

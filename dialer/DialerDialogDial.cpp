@@ -89,7 +89,9 @@ void DialerDialog::EnableInputsAfterAttempt() {
   EnableInputs(TRUE);
 }
 
-LRESULT DialerDialog::OnShowState(WPARAM wParam, LPARAM) {
+LRESULT DialerDialog::OnShowState(WPARAM wParam, LPARAM lParam) {
+  // Reported before Cancel and not shown by then: Cancel leaves the last text shown.
+  if (m_dial.Cancelled(static_cast<DWORD>(lParam))) return 0;
   const auto state = static_cast<RASCONNSTATE>(wParam);
   SetStateText(state);
   ShowStatus(true);
@@ -136,12 +138,13 @@ void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD
   if (error != 0 || state == RASCS_Disconnected) {
     // Whoever takes the handle hangs it up: Cancel and this notification never both do. A
     // dropped line is released as well, so that Connect dials again.
-    if (!m_dial.TakeIf(conn)) return;
+    const DWORD attempt = m_dial.TakeIf(conn);
+    if (attempt == 0) return;
     m_dial.HangUp(conn);  // RAS allows the hang-up from inside the notifier
     if (error != 0) {
       PostMessage(WM_DIALER_SHOW_ERROR, error, static_cast<LPARAM>(extendedError));
     } else {
-      PostMessage(WM_DIALER_SHOW_STATE, static_cast<WPARAM>(state), 0);
+      PostMessage(WM_DIALER_SHOW_STATE, static_cast<WPARAM>(state), static_cast<LPARAM>(attempt));
     }
     return;
   }
@@ -149,12 +152,10 @@ void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD
   // Up is final: from here Cancel cannot hang the line up, so "Connected." stays true, and
   // the dialer ends once the sound has played whatever was pressed meanwhile. A Cancel that
   // came first has taken the handle: then this notification is stale.
-  if (state == RASCS_Connected) {
-    if (!m_dial.MarkConnectedIf(conn)) return;
-  } else if (!m_dial.IsCurrent(conn)) {
-    return;  // hung up already, or another attempt's handle
-  }
-  PostMessage(WM_DIALER_SHOW_STATE, static_cast<WPARAM>(state), 0);
+  // Hung up already, or another attempt's handle: ignored.
+  const DWORD attempt = state == RASCS_Connected ? m_dial.MarkConnectedIf(conn) : m_dial.IsCurrent(conn);
+  if (attempt == 0) return;
+  PostMessage(WM_DIALER_SHOW_STATE, static_cast<WPARAM>(state), static_cast<LPARAM>(attempt));
   if (state != RASCS_Connected) return;
 
   SaveDialParams();

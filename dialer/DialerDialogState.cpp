@@ -90,6 +90,7 @@ bool DialerDialog::DialState::BeginDialCall() {
   if (m_hRasConn != nullptr || m_bInDialCall) return false;
   m_bInDialCall = true;
   m_bTakenInDialCall = false;
+  ++m_nAttempt;
   return true;
 }
 
@@ -106,23 +107,28 @@ HRASCONN DialerDialog::DialState::EndDialCall(HRASCONN conn, DWORD rc) {
   return conn;
 }
 
-bool DialerDialog::DialState::TakeIf(HRASCONN conn) {
+DWORD DialerDialog::DialState::TakeIf(HRASCONN conn) {
   Locked lock;
-  if (!MatchLocked(conn)) return false;
+  if (!MatchLocked(conn)) return 0;
   TakeLocked();
-  return true;
+  return m_nAttempt;
 }
 
-bool DialerDialog::DialState::IsCurrent(HRASCONN conn) {
+DWORD DialerDialog::DialState::IsCurrent(HRASCONN conn) {
   Locked lock;
-  return MatchLocked(conn);
+  return MatchLocked(conn) ? m_nAttempt : 0;
 }
 
-bool DialerDialog::DialState::MarkConnectedIf(HRASCONN conn) {
+DWORD DialerDialog::DialState::MarkConnectedIf(HRASCONN conn) {
   Locked lock;
-  if (!MatchLocked(conn)) return false;
+  if (!MatchLocked(conn)) return 0;
   m_bConnected = true;
-  return true;
+  return m_nAttempt;
+}
+
+bool DialerDialog::DialState::Cancelled(DWORD attempt) {
+  Locked lock;
+  return attempt == m_nCancelled;
 }
 
 HRASCONN DialerDialog::DialState::TakeForCancel(bool& connected) {
@@ -131,6 +137,7 @@ HRASCONN DialerDialog::DialState::TakeForCancel(bool& connected) {
   if (connected || m_hRasConn == nullptr) return nullptr;
   HRASCONN conn = m_hRasConn;
   TakeLocked();
+  m_nCancelled = m_nAttempt;
   return conn;
 }
 
