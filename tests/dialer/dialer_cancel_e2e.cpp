@@ -155,10 +155,11 @@ void ExpectPortWaitedFor(const std::string& handle) {
 // made while that RasHangUpA is still under way finds no handle left, but the port is closing
 // all the same: the dialer ends only once it has closed.
 TEST_F(DialerDial, CancelWhileTheNotifierHangsUpEndsOnlyOnceThePortHasClosed) {
-  WriteConfig(StandardConfig("HangUpDelayMs=1500\nPortCloseMs=500\n[Faults]\nErrorState=4\nErrorCode=678\n"));
+  WriteConfig(StandardConfig("HangUpDelayMs=3000\nPortCloseMs=500\n[Faults]\nErrorState=4\nErrorCode=678\n"));
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(ClickControl(run.dialog, IDOK));
+  // The notifier's RasHangUpA has begun and lasts 3 s: Cancel comes inside it (checked below).
   ASSERT_TRUE(WaitFor([] { return !CallsOf("hangup").empty(); }, kTimeout, "the notifier's hang-up")) << Join(CallLog());
   ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDCANCEL))) << LastError();
   ASSERT_TRUE(CallsOf("RasHangUpA").empty()) << "Cancel came after the hang-up: the test proves nothing";

@@ -228,8 +228,9 @@ TEST_F(DialerDial, ConnectSoundPlaysOrBeepsWhenItCannotBePlayed) {
   }
 }
 
-// Cancel while the connection sound plays: the link is up and stays up, the status line's
-// "Connected." stays true, and the dialer ends once the sound is over. Machines without an
+// Cancel, and then the end of the session, while the connection sound plays: the link is up
+// and stays up, the status line's "Connected." stays true, and the dialer ends once the sound
+// is over. Machines without an
 // audio device (CI) cannot play a sound at all; there the sound stand-in, a winmm.dll whose
 // sndPlaySoundA lasts as long as the file, plays it. Wine loads it only from the program's
 // own folder and with the override, so the dialer runs from a folder of its own.
@@ -271,6 +272,12 @@ TEST_F(DialerDial, CancelWhileTheConnectionSoundPlaysLeavesTheLineUpAndTheDialer
   EXPECT_FALSE(logged("end")) << "Cancel came after the sound: the test proves nothing";
   EXPECT_EQ("Connected.", ControlText(run.dialog, kStatus));
   EXPECT_TRUE(InputsDisabled(run.dialog)) << "the dialer is ending, not back to idle";
+  // The session ends now: the line that is up stays up.
+  auto query = Send(run.dialog, WM_QUERYENDSESSION, 0, 0, 5000);
+  ASSERT_TRUE(query.has_value()) << LastError();
+  EXPECT_NE(0, *query);
+  ASSERT_TRUE(Send(run.dialog, WM_ENDSESSION, TRUE, 0, 5000).has_value()) << LastError();
+  EXPECT_TRUE(CallsOf("RasHangUpA").empty()) << Join(CallLog());
   auto code = run.process.WaitExit(20000);
   ASSERT_TRUE(code.has_value()) << "the dialer stayed open; status: " << ControlText(run.dialog, kStatus);
   EXPECT_EQ(0u, *code);
