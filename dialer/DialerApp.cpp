@@ -35,6 +35,8 @@ int DialerApp::ExitInstance() {
   // the object goes away.
   DialerDialog* dialog = WithdrawDialerDialog();
   if (dialog != nullptr) {
+    // However the dialog ended, no attempt is left dialling and no port closing.
+    dialog->FinishAttempt();
     dialog->DestroyWindow();
     delete dialog;
   }

@@ -28,8 +28,12 @@ BEGIN_MESSAGE_MAP(DialerDialog, CDialog)
   ON_MESSAGE(WM_PALETTECHANGED, &DialerDialog::OnPaletteChanged)
   ON_BN_CLICKED(IDC_WEB_BUTTON, &DialerDialog::OnWebButtonClicked)
   ON_MESSAGE(WM_DIALER_STARTUP, &DialerDialog::OnDialerStartup)
-  ON_MESSAGE(WM_DIALER_SHOW_STATUS, &DialerDialog::OnShowStatus)
+  ON_MESSAGE(WM_DIALER_SHOW_STATE, &DialerDialog::OnShowState)
+  ON_MESSAGE(WM_DIALER_SHOW_ERROR, &DialerDialog::OnShowError)
+  ON_MESSAGE(WM_DIALER_NOTIFIER_FAILED, &DialerDialog::OnNotifierFailed)
   ON_MESSAGE(WM_TIMER, &DialerDialog::OnTimer)
+  ON_MESSAGE(WM_QUERYENDSESSION, &DialerDialog::OnQueryEndSession)
+  ON_MESSAGE(WM_ENDSESSION, &DialerDialog::OnEndSession)
 END_MESSAGE_MAP()
 
 DialerDialog::DialerDialog(CWnd* parent)
@@ -179,13 +183,16 @@ void DialerDialog::OnConnectClicked() {
     AfterPortClosed(AfterClose::kDial);
     return;
   }
+  // Dialling now: an end that was waiting for the port is dropped, or its timer would end the
+  // dialog with this attempt in progress.
+  CancelAfterClose();
   if (!StartDial()) EnableInputs(TRUE);
 }
 
 void DialerDialog::OnCancelClicked() {
   if (m_afterClose == AfterClose::kDial) {
     // Connect was waiting for the port: nothing was dialled, so there is nothing to hang up.
-    m_afterClose = AfterClose::kNothing;
+    CancelAfterClose();
     EnableInputs(TRUE);
     return;
   }
@@ -199,7 +206,8 @@ void DialerDialog::OnCancelClicked() {
     EnableInputs(TRUE);
     return;
   }
-  // The program does not end before the port of the last hang-up is closed.
+  // The program does not end before the port of the last hang-up is closed, also when the
+  // notifier's hang-up after an error or a drop is still in progress.
   if (!m_dial.PortClosed()) {
     AfterPortClosed(AfterClose::kEnd);
     return;

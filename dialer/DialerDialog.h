@@ -9,15 +9,27 @@
 // connected, while the inputs are disabled. One lock, the gate's, guards exactly those; only
 // DialState's operations and the gate take it, and never across a window call or a RAS call
 // (either may wait for the other thread). Whoever takes the handle out of m_hRasConn is the
-// one to hang it up.
+// one to hang it up; taking it also records its port as closing, in the same locked step, so
+// that from the first moment of a hang-up Cancel, Connect and the end wait for that port.
 //
 // The RAS thread makes no window call that waits for the dialog's thread: RAS may hold
-// RasHangUpA on the dialog's thread until the notifier call in progress has returned, so
-// OnRasDialEvent posts the status line and the inputs to the dialog (WM_DIALER_SHOW_STATUS).
+// RasHangUpA on the dialog's thread until the notifier call in progress has returned. Each
+// notification is posted to the dialog with its own state or error in the message's
+// parameters (WM_DIALER_SHOW_STATE, WM_DIALER_SHOW_ERROR), and the dialog's thread makes the
+// text: however far it lags behind RAS, every state's text is shown, once and in order. The
+// notifier allocates nothing before its hang-up, and a failure in it is posted too
+// (WM_DIALER_NOTIFIER_FAILED), never shown from RAS's thread.
+//
+// RAS does not promise to write the handle back before the first notification: notifications
+// are matched on the handle RAS passes to the notifier, which the attempt adopts while
+// RasDialA has not returned yet.
 //
 // After a hang-up the port closes on RAS's time: the dialog neither dials again nor ends
-// before RasGetConnectStatusA has stopped knowing the handle (at most kPortCloseWaitMs). It
-// waits on a timer, so it keeps painting and taking input meanwhile.
+// before RasGetConnectStatusA has stopped knowing the handle (at most kPortCloseWaitMs after
+// RasHangUpA returned). It waits on a timer, so it keeps painting and taking input meanwhile.
+// However the dialog ends (Cancel, a connection, a failed start-up, the end of the session),
+// an attempt that is not connected is hung up and its port waited for (FinishAttempt) before
+// the process goes; a connection that is up stays up.
 #pragma once
 #include <windows.h>
 #include <ras.h>
@@ -31,8 +43,12 @@
 constexpr UINT WM_DIALER_SETUP_FAILED = WM_USER + 1;
 constexpr UINT WM_DIALER_CONNECTED = WM_USER + 2;
 constexpr UINT WM_DIALER_STARTUP = WM_USER + 3;
-// From the RAS thread: wParam kShowInvalidate / kShowEnableInputs.
-constexpr UINT WM_DIALER_SHOW_STATUS = WM_USER + 4;
+// From the RAS thread, one per notification: wParam the RASCONNSTATE, lParam the attempt.
+constexpr UINT WM_DIALER_SHOW_STATE = WM_USER + 4;
+// From the RAS thread: an error notification, wParam the error, lParam the extended error.
+constexpr UINT WM_DIALER_SHOW_ERROR = WM_USER + 5;
+// From the RAS thread: the notifier failed; wParam 1 when it ran out of memory.
+constexpr UINT WM_DIALER_NOTIFIER_FAILED = WM_USER + 6;
 
 class DialerDialog : public CDialog {
  public:
@@ -41,6 +57,11 @@ class DialerDialog : public CDialog {
 
   // RasDialNotifier's way in; runs on the RAS thread.
   void OnRasDialEvent(HRASCONN conn, UINT message, RASCONNSTATE state, DWORD error, DWORD extendedError);
+  // From the RAS thread when OnRasDialEvent failed: the dialog reports it on its own thread.
+  void PostNotifierFailure(bool outOfMemory);
+  // The dialog's end, whatever ended it: an attempt that is not connected is hung up and its
+  // port waited for (at most kPortCloseWaitMs). Dialog's thread.
+  void FinishAttempt();
 
  protected:
   // --- the framework's hooks (DialerDialog.cpp)
@@ -59,39 +80,66 @@ class DialerDialog : public CDialog {
    public:
     explicit DialState(const char* status) : m_strStatus(status) {}
 
-    // Where RasDialA is to store a new attempt's handle (RAS stores it before it reports the
-    // first state, so the notifier finds it); nullptr while an attempt is live.
-    HRASCONN* DialTarget();
-    // Takes the handle out of m_hRasConn (leaving NULL); the caller that got a non-NULL
-    // handle is the only one to hang it up.
-    HRASCONN Take();
-    // The same, only when m_hRasConn still is |conn|.
-    bool TakeIf(HRASCONN conn);
-    bool IsCurrent(HRASCONN conn);
-    // Marks the link as up when m_hRasConn still is |conn|; from then on Cancel leaves the
-    // handle alone.
-    bool MarkConnectedIf(HRASCONN conn);
-    // Cancel's part: takes the handle unless the link is up. Sets |connected| to whether it is.
+    // Before RasDialA: false when an attempt is live already. From here until EndDialCall the
+    // notifier adopts the handle it is given (RAS may notify before it writes it back).
+    bool BeginDialCall();
+    // RasDialA returned |rc| and wrote |conn|: the attempt keeps the handle unless a
+    // notification already took it. A refusal's handle is taken (closing recorded) and
+    // returned, for the caller to hang up; otherwise nullptr.
+    HRASCONN EndDialCall(HRASCONN conn, DWORD rc);
+    // Attempts are numbered from 1 by BeginDialCall; these three return the number of the
+    // attempt whose handle |conn| is, or 0 when it is none's (any more).
+    // Takes the handle when m_hRasConn is (or adopts) |conn|, recording its port as closing;
+    // the caller that got it is the only one to hang it up.
+    DWORD TakeIf(HRASCONN conn);
+    DWORD IsCurrent(HRASCONN conn);
+    // Marks the link as up when m_hRasConn is (or adopts) |conn|; from then on Cancel leaves
+    // the handle alone.
+    DWORD MarkConnectedIf(HRASCONN conn);
+    // True when Cancel (or the dialog's end) hung attempt |attempt| up: what RAS reported of
+    // it before, and the dialog has not shown yet, is no longer shown.
+    bool Cancelled(DWORD attempt);
+    // Cancel's part: takes the handle unless the link is up, recording its port as closing.
+    // Sets |connected| to whether the link is up.
     HRASCONN TakeForCancel(bool& connected);
-    // Hangs |conn| up (a handle taken above) and remembers it until its port has closed.
+    // Hangs |conn| up (a handle taken above); its port counts from the call's return.
     void HangUp(HRASCONN conn);
-    // True once the port of the last hang-up is closed (RAS no longer knows the handle) or
-    // kPortCloseWaitMs have passed since; dialog's thread.
+    // True once no hang-up is in progress and the port of the last one is closed (RAS no
+    // longer knows the handle) or kPortCloseWaitMs have passed since RasHangUpA returned.
     bool PortClosed();
+    // An attempt is under way: a handle is held, or RasDialA has not returned yet.
+    bool AttemptLive();
+    bool Connected();
 
     void SetStatus(const std::string& text);
     std::string StatusCopy();
 
-   private:
     static constexpr DWORD kPortCloseWaitMs = 3000;  // RasHangUp's documented pause
+
+   private:
+    // Under the lock: |conn| is the attempt's handle, adopting it while RasDialA runs.
+    bool MatchLocked(HRASCONN conn);
+    // Under the lock: takes m_hRasConn and records its port as closing, hang-up in progress.
+    void TakeLocked();
+    bool HungUpLocked(HRASCONN conn) const;
+
     HRASCONN m_hRasConn = nullptr;
+    bool m_bInDialCall = false;  // RasDialA has not returned yet
+    bool m_bTakenInDialCall = false;  // and a notification already ended the attempt
+    DWORD m_nAttempt = 0;  // number of the last attempt begun
+    DWORD m_nCancelled = 0;  // number of the last attempt that Cancel hung up
     // The link is up and the dialer is on its way out (status "Connected.", sound playing):
     // Cancel no longer hangs up.
     bool m_bConnected = false;
     std::string m_strStatus;
     // The handle last hung up while its port may still be closing.
     HRASCONN m_hClosingConn = nullptr;
+    bool m_bHangUpInProgress = false;  // RasHangUpA of m_hClosingConn has not returned yet
     DWORD m_closingSince = 0;
+    // The last handles hung up: their late notifications are never adopted.
+    static constexpr int kHungUpKept = 8;
+    HRASCONN m_hungUp[kHungUpKept] = {};
+    int m_nextHungUp = 0;
   };
 
   // --- dialog (DialerDialog.cpp)
@@ -136,13 +184,20 @@ class DialerDialog : public CDialog {
   void HangUp();
   void LaunchRasMonitor();
   void PlayConnectSound();
-  LRESULT OnShowStatus(WPARAM wParam, LPARAM lParam);
+  LRESULT OnShowState(WPARAM wParam, LPARAM lParam);
+  LRESULT OnShowError(WPARAM wParam, LPARAM lParam);
+  LRESULT OnNotifierFailed(WPARAM wParam, LPARAM lParam);
   LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
+  LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
+  LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
   enum class AfterClose { kNothing, kDial, kEnd };
   // Runs |action| once m_dial.PortClosed() says so, polled from a timer.
   void AfterPortClosed(AfterClose action);
-  // From the RAS thread: the dialog shows m_strStatus (and enables the inputs) on its own thread.
-  void PostShowStatus(WPARAM what);
+  // Drops the port timer's pending action.
+  void CancelAfterClose();
+  // An attempt ended by RAS (error, drop): the inputs come back unless a new attempt is under
+  // way or waiting for the port by now.
+  void EnableInputsAfterAttempt();
   // Puts m_strStatus into the status edit, after invalidating it when |invalidate|.
   void ShowStatus(bool invalidate);
 
@@ -150,8 +205,6 @@ class DialerDialog : public CDialog {
   void SetStateText(RASCONNSTATE state);
   void SetErrorText(DWORD error, DWORD extendedError);
 
-  static constexpr WPARAM kShowInvalidate = 1;
-  static constexpr WPARAM kShowEnableInputs = 2;
   static constexpr UINT_PTR kPortTimerId = 1;
   static constexpr UINT kPortPollMs = 50;
 

@@ -2,6 +2,8 @@
 // reaches the dialog, and the dial state behind the same lock.
 #include <windows.h>
 
+#include <new>
+
 #include "CWinApp.h"
 #include "CallGate.h"
 #include "DialerDialog.h"
@@ -43,60 +45,109 @@ void WINAPI RasDialNotifier(HRASCONN conn, UINT message, RASCONNSTATE state, DWO
   DialerDialog* dialog = DialerGate().Enter();
   if (dialog == nullptr) return;  // start-up not done, or the dialer is ending
   // RAS's thread must not see an exception; the gate is left in any case, or the dialog
-  // could never close.
+  // could never close. The failure is reported by the dialog's own thread: a message box
+  // from here would be owned by a window of that thread and wait for it.
   try {
     dialog->OnRasDialEvent(conn, message, state, error, extendedError);
+  } catch (const std::bad_alloc&) {
+    dialog->PostNotifierFailure(true);
   } catch (...) {
-    AfxReportCurrentException();
+    dialog->PostNotifierFailure(false);
   }
   DialerGate().Leave();
 }
 
-HRASCONN* DialerDialog::DialState::DialTarget() {
-  Locked lock;
-  return m_hRasConn == nullptr ? &m_hRasConn : nullptr;
+bool DialerDialog::DialState::HungUpLocked(HRASCONN conn) const {
+  for (HRASCONN h : m_hungUp)
+    if (h == conn) return true;
+  return false;
 }
 
-HRASCONN DialerDialog::DialState::Take() {
-  Locked lock;
-  HRASCONN conn = m_hRasConn;
+bool DialerDialog::DialState::MatchLocked(HRASCONN conn) {
+  if (conn == nullptr) return false;
+  if (m_hRasConn == conn) return true;
+  // RasDialA still runs: the first handle RAS notifies about is this attempt's, unless it is
+  // one hung up before (its late notifications) or the attempt has already ended.
+  if (m_bInDialCall && m_hRasConn == nullptr && !m_bTakenInDialCall && !HungUpLocked(conn)) {
+    m_hRasConn = conn;
+    return true;
+  }
+  return false;
+}
+
+void DialerDialog::DialState::TakeLocked() {
+  m_hClosingConn = m_hRasConn;
+  m_bHangUpInProgress = true;
+  m_closingSince = GetTickCount();
+  m_hungUp[m_nextHungUp] = m_hRasConn;
+  m_nextHungUp = (m_nextHungUp + 1) % kHungUpKept;
+  if (m_bInDialCall) m_bTakenInDialCall = true;
   m_hRasConn = nullptr;
+}
+
+bool DialerDialog::DialState::BeginDialCall() {
+  Locked lock;
+  if (m_hRasConn != nullptr || m_bInDialCall) return false;
+  m_bInDialCall = true;
+  m_bTakenInDialCall = false;
+  ++m_nAttempt;
+  return true;
+}
+
+HRASCONN DialerDialog::DialState::EndDialCall(HRASCONN conn, DWORD rc) {
+  Locked lock;
+  m_bInDialCall = false;
+  const bool taken = m_bTakenInDialCall;
+  m_bTakenInDialCall = false;
+  if (conn == nullptr || HungUpLocked(conn) || taken) return nullptr;  // nothing (more) to keep
+  if (m_hRasConn == nullptr) m_hRasConn = conn;
+  if (rc == 0 || m_hRasConn != conn) return nullptr;
+  // Refused, with a handle stored: released, or Connect would find a stale attempt.
+  TakeLocked();
   return conn;
 }
 
-bool DialerDialog::DialState::TakeIf(HRASCONN conn) {
+DWORD DialerDialog::DialState::TakeIf(HRASCONN conn) {
   Locked lock;
-  if (conn == nullptr || m_hRasConn != conn) return false;
-  m_hRasConn = nullptr;
-  return true;
+  if (!MatchLocked(conn)) return 0;
+  TakeLocked();
+  return m_nAttempt;
 }
 
-bool DialerDialog::DialState::IsCurrent(HRASCONN conn) {
+DWORD DialerDialog::DialState::IsCurrent(HRASCONN conn) {
   Locked lock;
-  return conn != nullptr && m_hRasConn == conn;
+  return MatchLocked(conn) ? m_nAttempt : 0;
 }
 
-bool DialerDialog::DialState::MarkConnectedIf(HRASCONN conn) {
+DWORD DialerDialog::DialState::MarkConnectedIf(HRASCONN conn) {
   Locked lock;
-  if (conn == nullptr || m_hRasConn != conn) return false;
+  if (!MatchLocked(conn)) return 0;
   m_bConnected = true;
-  return true;
+  return m_nAttempt;
+}
+
+bool DialerDialog::DialState::Cancelled(DWORD attempt) {
+  Locked lock;
+  return attempt == m_nCancelled;
 }
 
 HRASCONN DialerDialog::DialState::TakeForCancel(bool& connected) {
   Locked lock;
   connected = m_bConnected;
-  if (connected) return nullptr;
+  if (connected || m_hRasConn == nullptr) return nullptr;
   HRASCONN conn = m_hRasConn;
-  m_hRasConn = nullptr;
+  TakeLocked();
+  m_nCancelled = m_nAttempt;
   return conn;
 }
 
 void DialerDialog::DialState::HangUp(HRASCONN conn) {
   RasHangUpA(conn);
   Locked lock;
-  m_hClosingConn = conn;
-  m_closingSince = GetTickCount();
+  if (m_hClosingConn == conn) {
+    m_bHangUpInProgress = false;
+    m_closingSince = GetTickCount();
+  }
 }
 
 bool DialerDialog::DialState::PortClosed() {
@@ -104,6 +155,7 @@ bool DialerDialog::DialState::PortClosed() {
   DWORD since;
   {
     Locked lock;
+    if (m_bHangUpInProgress) return false;
     conn = m_hClosingConn;
     since = m_closingSince;
   }
@@ -118,8 +170,18 @@ bool DialerDialog::DialState::PortClosed() {
   }
   if (!closed) return false;
   Locked lock;
-  if (m_hClosingConn == conn) m_hClosingConn = nullptr;
+  if (m_hClosingConn == conn && !m_bHangUpInProgress) m_hClosingConn = nullptr;
   return true;
+}
+
+bool DialerDialog::DialState::AttemptLive() {
+  Locked lock;
+  return m_hRasConn != nullptr || m_bInDialCall;
+}
+
+bool DialerDialog::DialState::Connected() {
+  Locked lock;
+  return m_bConnected;
 }
 
 void DialerDialog::DialState::SetStatus(const std::string& text) {

@@ -12,6 +12,7 @@
 #include "SimCommon.h"
 #include "SimConfig.h"
 
+#include <cstdlib>
 #include <iterator>
 
 using namespace SimCommon;
@@ -35,6 +36,8 @@ struct Attempt {
   HMODULE module = nullptr; // the thread's reference to this DLL
   HANDLE stop = nullptr;    // signalled by RasHangUpA
   HANDLE idle = nullptr;    // set while no notifier call of this attempt is in progress
+  HANDLE firstNotified = nullptr; // NotifyBeforeHandle: set once the first notifier call returned
+  HANDLE closeEvent = nullptr;    // PortCloseEvent: the port closes once this is set
   SimConfig cfg;            // as it was when RasDialA was called
   std::string entry, user, password, number, deviceType, deviceName;
   bool deviceMissing = false;
@@ -45,7 +48,7 @@ struct Attempt {
   bool persisted = false; // recorded in connections.ini
   DWORD state = kOpenPort;
   DWORD error = 0;
-  bool closing = false;   // hung up, port closing until closeAt (GetTickCount)
+  bool closing = false;   // hung up, port closing until closeAt (GetTickCount) or closeEvent
   DWORD closeAt = 0;
   DWORD notifierThread = 0; // thread of the notifier call in progress, or 0
 };
@@ -58,6 +61,8 @@ void Release(Attempt* a) {
   if (InterlockedDecrement(&a->refs) == 0) {
     if (a->stop) CloseHandle(a->stop);
     if (a->idle) CloseHandle(a->idle);
+    if (a->firstNotified) CloseHandle(a->firstNotified);
+    if (a->closeEvent) CloseHandle(a->closeEvent);
     delete a;
   }
 }
@@ -86,7 +91,9 @@ void ExpireLocked() {
   const DWORD now = GetTickCount();
   for (Attempt** p = &g_attempts; *p;) {
     Attempt* a = *p;
-    if (a->closing && static_cast<LONG>(now - a->closeAt) >= 0) {
+    const bool closed = a->closeEvent ? WaitForSingleObject(a->closeEvent, 0) == WAIT_OBJECT_0
+                                      : static_cast<LONG>(now - a->closeAt) >= 0;
+    if (a->closing && closed) {
       *p = a->next;
       a->next = nullptr;
       SimStore::Log(Head("port") + " handle=" + SimStore::Hex(a->handle) + " closed");
@@ -103,12 +110,92 @@ bool PortClosingLocked(const std::string& deviceName) {
   return false;
 }
 
+// --- OutOfMemoryState: the dialling program runs out of memory inside one notifier call.
+// The program's imports of the C runtime's allocators are redirected (once, in its own import
+// table) to versions that fail once on a thread that is marked, and unmark it; nothing else
+// changes. One failure, not all: the C++ runtime itself needs memory to throw on a thread
+// that never threw before, and a program cannot do without that.
+DWORD g_oomSlot = TLS_OUT_OF_INDEXES;
+using AllocFn = void*(__cdecl*)(size_t);
+using CallocFn = void*(__cdecl*)(size_t, size_t);
+using ReallocFn = void*(__cdecl*)(void*, size_t);
+AllocFn g_realMalloc = nullptr;
+CallocFn g_realCalloc = nullptr;
+ReallocFn g_realRealloc = nullptr;
+
+bool OutOfMemoryHere() {
+  if (g_oomSlot == TLS_OUT_OF_INDEXES || TlsGetValue(g_oomSlot) == nullptr) return false;
+  TlsSetValue(g_oomSlot, nullptr);
+  return true;
+}
+void* __cdecl FailingMalloc(size_t n) { return OutOfMemoryHere() ? nullptr : g_realMalloc(n); }
+void* __cdecl FailingCalloc(size_t n, size_t size) { return OutOfMemoryHere() ? nullptr : g_realCalloc(n, size); }
+void* __cdecl FailingRealloc(void* p, size_t n) { return OutOfMemoryHere() ? nullptr : g_realRealloc(p, n); }
+
+void PatchImport(void** slot, void* replacement) {
+  DWORD old = 0;
+  if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old)) return;
+  *slot = replacement;
+  VirtualProtect(slot, sizeof *slot, old, &old);
+}
+
+// Redirects malloc, calloc and realloc of the program's import table; true when malloc was.
+bool RedirectAllocators() {
+  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (dir.VirtualAddress == 0) return false;
+  bool patched = false;
+  for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name != 0; ++imp) {
+    if (imp->OriginalFirstThunk == 0) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      const char* name = reinterpret_cast<const char*>(
+          reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
+      void** slot = reinterpret_cast<void**>(&slots->u1.Function);
+      if (strcmp(name, "malloc") == 0 && !g_realMalloc) {
+        g_realMalloc = reinterpret_cast<AllocFn>(*slot);
+        PatchImport(slot, reinterpret_cast<void*>(&FailingMalloc));
+        patched = true;
+      } else if (strcmp(name, "calloc") == 0 && !g_realCalloc) {
+        g_realCalloc = reinterpret_cast<CallocFn>(*slot);
+        PatchImport(slot, reinterpret_cast<void*>(&FailingCalloc));
+      } else if (strcmp(name, "realloc") == 0 && !g_realRealloc) {
+        g_realRealloc = reinterpret_cast<ReallocFn>(*slot);
+        PatchImport(slot, reinterpret_cast<void*>(&FailingRealloc));
+      }
+    }
+  }
+  return patched;
+}
+
+// Called under no lock, from a dial thread; the first call patches (dial threads of one process
+// reach here one after another only by chance, hence the lock).
+bool ArmOutOfMemory() {
+  EnterCriticalSection(&g_lock);
+  static bool tried = false, ok = false;
+  if (!tried) {
+    tried = true;
+    g_oomSlot = TlsAlloc();
+    ok = g_oomSlot != TLS_OUT_OF_INDEXES && RedirectAllocators();
+  }
+  LeaveCriticalSection(&g_lock);
+  if (ok) TlsSetValue(g_oomSlot, reinterpret_cast<void*>(1));
+  return ok;
+}
+
 void Notify(Attempt* a, DWORD state, DWORD error, DWORD extended, bool late) {
+  const bool oom = !late && state == a->cfg.outOfMemoryState && ArmOutOfMemory();
   SimStore::Log(Head("notify") + " handle=" + SimStore::Hex(a->handle) + " state=" + std::to_string(state) +
-                " error=" + std::to_string(error) + " ext=" + std::to_string(extended) + (late ? " late=1" : ""));
+                " error=" + std::to_string(error) + " ext=" + std::to_string(extended) + (late ? " late=1" : "") +
+                (oom ? " outOfMemory=1" : ""));
   if (a->notifier)
     a->notifier(reinterpret_cast<HRASCONN>(a->handle), WM_RASDIALEVENT, static_cast<RASCONNSTATE>(state), error,
                 extended);
+  if (oom) TlsSetValue(g_oomSlot, nullptr);
 }
 
 // One notification, unless the attempt has been hung up (then false).
@@ -132,6 +219,7 @@ bool Deliver(Attempt* a, DWORD state, DWORD error, DWORD extended) {
   a->notifierThread = 0;
   if (a->idle) SetEvent(a->idle);
   LeaveCriticalSection(&g_lock);
+  if (a->firstNotified) SetEvent(a->firstNotified);
   return true;
 }
 
@@ -211,6 +299,8 @@ DWORD WINAPI AttemptThread(LPVOID param) {
     Walk(a);
   } catch (...) {
   }
+  // NotifyBeforeHandle: a walk that ended without a notification still lets RasDialA return.
+  if (a->firstNotified) SetEvent(a->firstNotified);
   InterlockedDecrement(&g_walking);
   Release(a);
   FreeLibraryAndExitThread(self, 0);
@@ -299,7 +389,8 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
       LeaveCriticalSection(&g_lock);
       a->stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
       a->idle = CreateEventA(nullptr, TRUE, TRUE, nullptr);
-      if (!a->stop || !a->idle) {
+      if (cfg.notifyBeforeHandle && lpvNotifier) a->firstNotified = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+      if (!a->stop || !a->idle || (cfg.notifyBeforeHandle && lpvNotifier && !a->firstNotified)) {
         Release(a);
         a = nullptr;
         rc = kNotEnoughMemory;
@@ -328,6 +419,14 @@ extern "C" DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR
     EnterCriticalSection(&g_lock);
     AddLocked(a);
     LeaveCriticalSection(&g_lock);
+    if (thread && a->firstNotified) {
+      // Windows does not promise that the handle is written back before the first
+      // notification: here it comes after the first notifier call has returned.
+      ResumeThread(thread);
+      CloseHandle(thread);
+      thread = nullptr;
+      WaitForSingleObject(a->firstNotified, INFINITE);
+    }
     *lphRasConn = reinterpret_cast<HRASCONN>(a->handle); // before any notification can arrive
     log += " number=" + SimStore::Quote(a->number) + " handle=" + SimStore::Hex(a->handle);
   }
@@ -353,6 +452,11 @@ extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
     SimStore::Log(log + Code(forced));
     return forced;
   }
+  if (cfg.hangUpDelayMs > 0) {
+    // The call itself takes this long; the line says that it has begun.
+    SimStore::Log(Head("hangup") + " handle=" + SimStore::Hex(handle) + " begins");
+    Sleep(cfg.hangUpDelayMs);
+  }
   EnterCriticalSection(&g_lock);
   ExpireLocked();
   Attempt* a = FindLocked(handle);
@@ -364,7 +468,11 @@ extern "C" DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
     a->hungUp = true;
     a->persisted = false;
     if (persisted) SimStore::RemoveConnection(handle);
-    if (cfg.portCloseMs > 0) {
+    if (!cfg.portCloseEvent.empty()) {
+      a->closing = true;
+      a->closeEvent = CreateEventA(nullptr, TRUE, FALSE, cfg.portCloseEvent.c_str());
+      a->closeAt = GetTickCount() + cfg.portCloseMs;  // the fallback when no event could be made
+    } else if (cfg.portCloseMs > 0) {
       a->closing = true;
       a->closeAt = GetTickCount() + cfg.portCloseMs;
     } else {

@@ -69,6 +69,9 @@ SimConfig LoadSimConfig() {
   cfg.lateDelayMs = ReadDword(ini, "Timing", "LateDelayMs", cfg.lateDelayMs, 0, 600000);
   cfg.portCloseMs = ReadDword(ini, "Timing", "PortCloseMs", cfg.portCloseMs, 0, 600000);
   cfg.hangUpWaitsForNotifier = ReadDword(ini, "Timing", "HangUpWaitsForNotifier", 0) != 0;
+  cfg.hangUpDelayMs = ReadDword(ini, "Timing", "HangUpDelayMs", cfg.hangUpDelayMs, 0, 600000);
+  cfg.portCloseEvent = Cut(ini.Get("Timing", "PortCloseEvent"), MAX_PATH);
+  cfg.notifyBeforeHandle = ReadDword(ini, "Timing", "NotifyBeforeHandle", 0) != 0;
 
   cfg.errorState = ReadDword(ini, "Faults", "ErrorState", SimConfig::kNoState);
   cfg.errorCode = ReadDword(ini, "Faults", "ErrorCode", 0);
@@ -78,6 +81,7 @@ SimConfig LoadSimConfig() {
   cfg.dropAtState = ReadDword(ini, "Faults", "DropAtState", SimConfig::kNoState);
   cfg.dropAfterConnectMs = static_cast<LONG>(ReadDword(ini, "Faults", "DropAfterConnectMs", 0xFFFFFFFF, 0, 86400000));
   cfg.lateNotifications = ReadDword(ini, "Faults", "LateNotifications", 0, 0, 1000);
+  cfg.outOfMemoryState = ReadDword(ini, "Faults", "OutOfMemoryState", SimConfig::kNoState);
 
   if (const IniFile::Section* fails = ini.Find("FailCalls"))
     for (const IniFile::Entry& e : fails->entries) {

@@ -25,6 +25,9 @@ struct SimConfig {
   DWORD lateDelayMs = 0;  // between late notifications
   DWORD portCloseMs = 0;  // a hung-up port stays in use this long
   bool hangUpWaitsForNotifier = false; // RasHangUpA returns after a notifier call in progress
+  DWORD hangUpDelayMs = 0;     // RasHangUpA takes this long before it acts
+  std::string portCloseEvent;  // a hung-up port stays in use until this named event is set
+  bool notifyBeforeHandle = false; // RasDialA writes the handle back after the first notification
 
   DWORD errorState = kNoState; // a notification with this state carries errorCode instead
   DWORD errorCode = 0;
@@ -34,6 +37,7 @@ struct SimConfig {
   DWORD dropAtState = kNoState;      // RASCS_Disconnected follows this state
   LONG dropAfterConnectMs = -1;      // RASCS_Disconnected this long after RASCS_Connected
   DWORD lateNotifications = 0;       // still delivered after RasHangUpA
+  DWORD outOfMemoryState = kNoState; // the program's allocations fail in this state's notifier call
 
   std::vector<std::pair<std::string, DWORD>> failCalls; // function name, code it returns
 

@@ -1,6 +1,8 @@
 // End to end, under Wine with the RAS simulator: Cancel, Esc and Close while dialling, a
 // dropped line, and what a hang-up leaves behind: the port closes on RAS's time, and the dialer
-// neither dials again nor ends before it has.
+// neither dials again nor ends before it has, whatever the order of events: Cancel inside the
+// notifier's own hang-up, Connect while an end waits for the port, a notification before RAS
+// has written the handle back, and the end of the session.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -133,6 +135,123 @@ TEST_F(DialerDial, CancelThenCancelEndsOnlyOnceThePortHasClosed) {
   ASSERT_LT(status, log.size()) << Join(log);
   EXPECT_EQ("6", Field(log[status], "rc"));
   EXPECT_EQ("160", Field(log[status], "dwSize")) << "RASCONNSTATUSA of Windows 95/NT 4.0";
+}
+
+// The port closing line of |handle| after its hang-up, and a later status answer 6: the
+// dialer waited for the port before it ended.
+void ExpectPortWaitedFor(const std::string& handle) {
+  const std::vector<std::string> log = CallLog();
+  const size_t hangUp = FindLine(log, "RasHangUpA", handle);
+  ASSERT_LT(hangUp, log.size()) << "never hung up\n" << Join(log);
+  EXPECT_EQ("0", Field(log[hangUp], "rc"));
+  const size_t closed = FindLine(log, "port", handle, hangUp);
+  ASSERT_LT(closed, log.size()) << "the dialer ended before the port closed\n" << Join(log);
+  const size_t status = FindLine(log, "RasGetConnectStatusA", handle, closed);
+  ASSERT_LT(status, log.size()) << Join(log);
+  EXPECT_EQ("6", Field(log[status], "rc"));
+}
+
+// An error: the notifier hangs the attempt up itself, and RAS takes its time over it. A Cancel
+// made while that RasHangUpA is still under way finds no handle left, but the port is closing
+// all the same: the dialer ends only once it has closed.
+TEST_F(DialerDial, CancelWhileTheNotifierHangsUpEndsOnlyOnceThePortHasClosed) {
+  WriteConfig(StandardConfig("HangUpDelayMs=3000\nPortCloseMs=500\n[Faults]\nErrorState=4\nErrorCode=678\n"));
+  DialerRun run = Ready();
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(ClickControl(run.dialog, IDOK));
+  // The notifier's RasHangUpA has begun and lasts 3 s: Cancel comes inside it (checked below).
+  ASSERT_TRUE(WaitFor([] { return !CallsOf("hangup").empty(); }, kTimeout, "the notifier's hang-up")) << Join(CallLog());
+  ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDCANCEL))) << LastError();
+  ASSERT_TRUE(CallsOf("RasHangUpA").empty()) << "Cancel came after the hang-up: the test proves nothing";
+  auto code = run.process.WaitExit(15000);
+  ASSERT_TRUE(code.has_value()) << "the dialer did not end; status: " << ControlText(run.dialog, kStatus);
+  EXPECT_EQ(0u, *code);
+  const auto hangUps = CallsOf("RasHangUpA");
+  ASSERT_EQ(1u, hangUps.size()) << Join(CallLog());
+  ExpectPortWaitedFor(Field(hangUps[0], "handle"));
+}
+
+// Cancel hangs up, a second Cancel waits for the port to end the dialer; the port closes and
+// Connect comes before the port timer's next tick (the test stops the dialog's thread, closes
+// the port and queues Connect, so the order is certain). Connect dials: the end that was
+// waiting is dropped, never ending the dialer with the new attempt under way.
+TEST_F(DialerDial, ConnectWhileAnEndWaitsForThePortDropsTheEnd) {
+  const char kPortEvent[] = "TzTestPortClose";
+  HANDLE port = CreateEventA(nullptr, TRUE, FALSE, kPortEvent);
+  ASSERT_NE(nullptr, port);
+  ResetEvent(port);
+  struct Closer {
+    HANDLE h;
+    ~Closer() { CloseHandle(h); }
+  } closer{port};
+  WriteConfig(StandardConfig(std::string("PortCloseEvent=") + kPortEvent + "\n", 100));
+  DialerRun run = Ready();
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(ClickControl(run.dialog, IDOK));
+  ASSERT_TRUE(WaitStatus(run.dialog, "Communication port successfully opened.")) << LastError();
+  ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDCANCEL))) << LastError();
+  ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDCANCEL))) << LastError();
+  ASSERT_TRUE(run.process.Running()) << "the end did not wait for the port";
+  ThreadWatch watch(GetDlgItem(run.dialog, kStatus));
+  ASSERT_TRUE(watch) << LastError();
+  ASSERT_TRUE(watch.Stall()) << LastError();
+  ASSERT_TRUE(SetEvent(port));
+  HWND connect = GetDlgItem(run.dialog, IDOK);
+  ASSERT_TRUE(Post(run.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(connect)));
+  ASSERT_TRUE(watch.Release()) << LastError();
+  auto code = run.process.WaitExit(20000);
+  ASSERT_TRUE(code.has_value()) << "the dialer did not end; status: " << ControlText(run.dialog, kStatus);
+  EXPECT_EQ(0u, *code);
+  const auto dials = CallsOf("RasDialA");
+  ASSERT_EQ(2u, dials.size()) << Join(CallLog());
+  EXPECT_EQ("0", Field(dials[1], "rc"));
+  // The second attempt ended the dialer by connecting; nothing was left dialling.
+  const std::string second = Field(dials[1], "handle");
+  bool up = false;
+  for (const std::string& line : CallsOf("notify")) up = up || (Field(line, "handle") == second && Field(line, "state") == "8192");
+  EXPECT_TRUE(up) << "the dialer ended with its second attempt under way\n" << Join(CallLog());
+  EXPECT_EQ(1u, CallsOf("RasHangUpA").size()) << Join(CallLog());
+}
+
+// Windows does not promise that RasDialA writes the handle back before the first notification;
+// the notifier gets it as its first argument. An error in that first notification is shown,
+// hung up and gives the inputs back; a state in it is shown like any other.
+TEST_F(DialerDial, ANotificationBeforeTheHandleIsWrittenBackIsHandled) {
+  WriteConfig(StandardConfig("NotifyBeforeHandle=1\n[Faults]\nErrorState=0\nErrorCode=678\n"));
+  DialerRun run = Ready();
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(ClickControl(run.dialog, IDOK));
+  EXPECT_TRUE(WaitStatus(run.dialog, "Error 678: There is no answer.")) << LastError();
+  EXPECT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
+  EXPECT_TRUE(WaitFor([] { return HangUpsWith("0") == 1; }, kTimeout, "the hang-up")) << Join(CallLog());
+
+  WriteConfig(StandardConfig("NotifyBeforeHandle=1\n"));
+  ThreadWatch watch(GetDlgItem(run.dialog, kStatus));
+  ASSERT_TRUE(watch) << LastError();
+  ConnectAndEnd(run);
+  EXPECT_EQ(kWalk, watch.Texts()) << Join(watch.Texts());
+  EXPECT_EQ(1u, CallsOf("RasHangUpA").size()) << "the line that came up stays up\n" << Join(CallLog());
+}
+
+// The session ends (log-off or shutdown) while the dialer dials: the attempt is hung up and
+// its port waited for before WM_ENDSESSION is answered, as Windows may end the process then.
+TEST_F(DialerDial, TheEndOfTheSessionHangsUpAnAttemptAndWaitsForItsPort) {
+  WriteConfig(StandardConfig("PortCloseMs=800\n", 300));
+  DialerRun run = Ready();
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(ClickControl(run.dialog, IDOK));
+  ASSERT_TRUE(WaitStatus(run.dialog, "Communication port successfully opened.")) << LastError();
+  auto query = Send(run.dialog, WM_QUERYENDSESSION, 0, 0, 5000);
+  ASSERT_TRUE(query.has_value()) << LastError();
+  EXPECT_NE(0, *query) << "the dialer refused the end of the session";
+  ASSERT_TRUE(Send(run.dialog, WM_ENDSESSION, TRUE, 0, 10000).has_value()) << LastError();
+  const auto dials = CallsOf("RasDialA");
+  ASSERT_EQ(1u, dials.size()) << Join(CallLog());
+  ExpectPortWaitedFor(Field(dials[0], "handle"));
+  auto code = run.process.WaitExit();
+  ASSERT_TRUE(code.has_value()) << "the dialer stayed after the end of the session";
+  EXPECT_EQ(0u, *code);
+  EXPECT_EQ(1u, CallsOf("RasHangUpA").size()) << Join(CallLog());
 }
 
 }  // namespace

@@ -63,6 +63,28 @@ TEST_F(DialerDial, ConnectShowsEveryStateStoresTheAccountAndEndsWithTheLineUp) {
   EXPECT_TRUE(WaitFor([] { return !Marks().empty(); }, 5000, "RASMON.EXE")) << LastError();
 }
 
+// A machine much slower than RAS: the dialog's thread stops right after it has shown the first
+// state and goes on only once RAS has reported the connection. Every state's text is still
+// shown, once and in order.
+TEST_F(DialerDial, EveryStateIsShownOnceAndInOrderHoweverFarTheDialogLags) {
+  DialerRun run = Ready();
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(WaitStatus(run.dialog, kPromptConnect)) << LastError();
+  ThreadWatch watch(GetDlgItem(run.dialog, kStatus));
+  ASSERT_TRUE(watch) << LastError();
+  watch.StallAtText(1);
+  ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
+  ASSERT_TRUE(watch.WaitStalled()) << LastError();
+  // The credentials are stored after "Connected." was handed to the dialog.
+  ASSERT_TRUE(WaitFor([] { return !CallsOf("RasSetEntryDialParamsA").empty(); }, 20000, "the connection"))
+      << Join(CallLog());
+  ASSERT_TRUE(watch.Release()) << LastError();
+  auto code = run.process.WaitExit(20000);
+  ASSERT_TRUE(code.has_value()) << "still running";
+  EXPECT_EQ(0u, *code);
+  EXPECT_EQ(kWalk, watch.Texts()) << Join(watch.Texts());
+}
+
 TEST_F(DialerDial, WithoutSavePasswordTheUserIsStoredAndTheStoredPasswordForgotten) {
   PresetEntry("1.1.1.1", "Velmora PPPoE Adapter", "vpn");
   PresetDialParams("old-user", "old-pw", true);
@@ -206,8 +228,9 @@ TEST_F(DialerDial, ConnectSoundPlaysOrBeepsWhenItCannotBePlayed) {
   }
 }
 
-// Cancel while the connection sound plays: the link is up and stays up, the status line's
-// "Connected." stays true, and the dialer ends once the sound is over. Machines without an
+// Cancel, and then the end of the session, while the connection sound plays: the link is up
+// and stays up, the status line's "Connected." stays true, and the dialer ends once the sound
+// is over. Machines without an
 // audio device (CI) cannot play a sound at all; there the sound stand-in, a winmm.dll whose
 // sndPlaySoundA lasts as long as the file, plays it. Wine loads it only from the program's
 // own folder and with the override, so the dialer runs from a folder of its own.
@@ -249,6 +272,12 @@ TEST_F(DialerDial, CancelWhileTheConnectionSoundPlaysLeavesTheLineUpAndTheDialer
   EXPECT_FALSE(logged("end")) << "Cancel came after the sound: the test proves nothing";
   EXPECT_EQ("Connected.", ControlText(run.dialog, kStatus));
   EXPECT_TRUE(InputsDisabled(run.dialog)) << "the dialer is ending, not back to idle";
+  // The session ends now: the line that is up stays up.
+  auto query = Send(run.dialog, WM_QUERYENDSESSION, 0, 0, 5000);
+  ASSERT_TRUE(query.has_value()) << LastError();
+  EXPECT_NE(0, *query);
+  ASSERT_TRUE(Send(run.dialog, WM_ENDSESSION, TRUE, 0, 5000).has_value()) << LastError();
+  EXPECT_TRUE(CallsOf("RasHangUpA").empty()) << Join(CallLog());
   auto code = run.process.WaitExit(20000);
   ASSERT_TRUE(code.has_value()) << "the dialer stayed open; status: " << ControlText(run.dialog, kStatus);
   EXPECT_EQ(0u, *code);
@@ -278,6 +307,49 @@ TEST_F(DialerDial, WrongPasswordShowsError691AndLetsTheUserTryAgain) {
   ASSERT_TRUE(SetControlText(run.dialog, kPassword, "tessory"));
   ConnectAndEnd(run);
   EXPECT_EQ(2u, CallsOf("RasDialA").size());
+}
+
+// The dialer runs out of memory inside the notifier, with a RAS whose hang-up waits for the
+// notifier call in progress. At an error the line is still hung up and the inputs come back;
+// once connected the failure is reported by the dialog's own thread (a box from RAS's thread
+// would wait for the dialog's), and the dialer still ends, leaving the line up.
+TEST_F(DialerDial, OutOfMemoryInTheNotifierStillHangsUpAndIsReportedByTheDialog) {
+  WriteConfig(StandardConfig("HangUpWaitsForNotifier=1\n[Faults]\nErrorState=4\nErrorCode=678\nOutOfMemoryState=4\n"));
+  DialerRun run = Ready();
+  ASSERT_TRUE(run.dialog);
+  ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
+  ASSERT_TRUE(WaitFor([] { return !CallsOf("notify").empty() && Field(CallsOf("notify").back(), "state") == "4"; },
+                      kTimeout, "the error notification"))
+      << Join(CallLog());
+  ASSERT_EQ("1", Field(CallsOf("notify").back(), "outOfMemory")) << "the allocations could not be made to fail";
+  EXPECT_TRUE(WaitStatus(run.dialog, "Error 678: There is no answer.")) << LastError();
+  EXPECT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
+  EXPECT_TRUE(WaitFor([] { return HangUpsWith("0") == 1; }, kTimeout, "the hang-up")) << Join(CallLog());
+  EXPECT_EQ(std::vector<HWND>{run.dialog}, VisibleTopWindows(run.process.Pid())) << "a box came up";
+
+  WriteConfig(StandardConfig("HangUpWaitsForNotifier=1\n[Faults]\nOutOfMemoryState=8192\n"));
+  ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        for (HWND w : VisibleTopWindows(run.process.Pid()))
+          if (w != run.dialog) box = w;
+        return box != nullptr;
+      },
+      20000, "the report"))
+      << Join(CallLog());
+  EXPECT_EQ(ThreadOf(run.dialog), ThreadOf(box)) << "reported from RAS's thread";
+  auto info = ReadMessageBox(box);
+  ASSERT_TRUE(info) << LastError();
+  EXPECT_EQ(BoxIcon::Exclamation, info->icon) << IconName(info->icon);
+  ASSERT_TRUE(DismissMessageBox(box)) << LastError();
+  auto code = run.process.WaitExit(20000);
+  ASSERT_TRUE(code.has_value()) << "the dialer stayed after the connection; status: " << ControlText(run.dialog, kStatus);
+  EXPECT_EQ(0u, *code);
+  EXPECT_EQ(1u, CallsOf("RasHangUpA").size()) << Join(CallLog());
+  bool up = false;
+  for (auto& [name, values] : Connections()) up = up || values["Entry"] == kEntry;
+  EXPECT_TRUE(up) << ReadStateFile("connections.ini");
 }
 
 TEST_F(DialerDial, AnUnlistedCodeShowsBothNumbers) {

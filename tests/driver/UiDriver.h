@@ -247,6 +247,40 @@ std::vector<std::string> SplitLines(const std::string& text);
 // Waits until the file has a line equal to `line`.
 bool WaitFileLine(const std::string& path, const std::string& line, Ms timeout = kTimeout);
 
+// ---- Watching a program's thread from inside ------------------------------------------------
+
+// Hooks the thread that owns |control| (with the probe DLL, which Wine loads into that process)
+// for as long as the object lives: records every text WM_SETTEXT gives |control|, in order and
+// without missing one however fast they come, and stops that thread on request (the thread then
+// handles nothing at all until Release, or until the cap has passed), so that a test can make
+// the program's thread slow at a moment it chooses.
+class ThreadWatch {
+ public:
+  explicit ThreadWatch(HWND control, Ms stallCap = 20000);
+  ~ThreadWatch();
+  ThreadWatch(const ThreadWatch&) = delete;
+  ThreadWatch& operator=(const ThreadWatch&) = delete;
+  explicit operator bool() const { return m_head != nullptr; }
+
+  std::vector<std::string> Texts() const;
+  // The thread stops right after it has shown the n-th text counted from the watch's start.
+  void StallAtText(int n);
+  // Stops the thread now (a sent message, handled as soon as the thread looks at its queue);
+  // returns once it has stopped.
+  bool Stall(Ms timeout = kTimeout);
+  bool WaitStalled(Ms timeout = kTimeout);
+  // Lets a stopped thread go on; returns once it has.
+  bool Release(Ms timeout = kTimeout);
+
+ private:
+  HWND m_control = nullptr;
+  DWORD m_thread = 0;
+  HANDLE m_map = nullptr;
+  HANDLE m_release = nullptr;
+  void* m_head = nullptr;
+  HHOOK m_hook = nullptr, m_retHook = nullptr;
+};
+
 // ---- Wine desktop with a taskbar, notification area -------------------------------------------
 
 inline constexpr char kShellDesktop[] = "shell";

@@ -84,6 +84,118 @@ std::optional<std::string> detail::Probe(HWND window, DWORD kind, Ms timeout) {
   return answer;
 }
 
+// ---- Thread watch ----------------------------------------------------------------------------
+
+namespace {
+
+HMODULE ProbeModule() {
+  static HMODULE dll = nullptr;
+  if (!dll) {
+    char self[MAX_PATH] = "";
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path = n > 0 && n < sizeof self ? std::string(self, n) : std::string();
+    path = path.substr(0, path.find_last_of("\\/") + 1) + probe::kProbeDll;
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) path = BinPath(probe::kProbeDll);
+    dll = LoadLibraryA(path.c_str());
+  }
+  return dll;
+}
+
+probe::WatchHeader* Head(void* p) { return static_cast<probe::WatchHeader*>(p); }
+
+}  // namespace
+
+ThreadWatch::ThreadWatch(HWND control, Ms stallCap) : m_control(control) {
+  HMODULE dll = ProbeModule();
+  auto proc = dll ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, probe::kWatchProcName))) : nullptr;
+  auto retProc = dll ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, probe::kWatchRetProcName)))
+                     : nullptr;
+  if (!proc || !retProc || !IsWindow(control)) {
+    Fail("watch: no probe, or the window is gone: " + Describe(control));
+    return;
+  }
+  m_thread = ThreadOf(control);
+  char name[64];
+  probe::WatchMappingName(name, sizeof name, m_thread);
+  m_map = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, probe::kWatchMappingSize, name);
+  probe::WatchReleaseName(name, sizeof name, m_thread);
+  m_release = CreateEventA(nullptr, TRUE, FALSE, name);
+  void* view = m_map ? MapViewOfFile(m_map, FILE_MAP_WRITE | FILE_MAP_READ, 0, 0, probe::kWatchMappingSize) : nullptr;
+  if (!view || !m_release) {
+    Fail("watch: no shared memory or event (error " + std::to_string(GetLastError()) + ")");
+    if (view) UnmapViewOfFile(view);
+    return;
+  }
+  auto* head = static_cast<probe::WatchHeader*>(view);
+  std::memset(head, 0, sizeof *head);
+  head->control = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(control));
+  head->stallCapMs = stallCap;
+  MemoryBarrier();
+  head->magic = probe::kWatchMagic;
+  m_hook = SetWindowsHookExA(WH_CALLWNDPROC, proc, dll, m_thread);
+  m_retHook = SetWindowsHookExA(WH_CALLWNDPROCRET, retProc, dll, m_thread);
+  if (!m_hook || !m_retHook) {
+    Fail("watch: cannot hook the thread of " + Describe(control) + " (error " + std::to_string(GetLastError()) + ")");
+    UnmapViewOfFile(view);
+    return;
+  }
+  m_head = view;
+}
+
+ThreadWatch::~ThreadWatch() {
+  if (m_release) SetEvent(m_release);
+  if (m_hook) UnhookWindowsHookEx(m_hook);
+  if (m_retHook) UnhookWindowsHookEx(m_retHook);
+  if (m_head) {
+    Head(m_head)->magic = 0;
+    UnmapViewOfFile(m_head);
+  }
+  if (m_map) CloseHandle(m_map);
+  if (m_release) CloseHandle(m_release);
+}
+
+std::vector<std::string> ThreadWatch::Texts() const {
+  if (!m_head) return {};
+  const probe::WatchHeader* head = Head(m_head);
+  const DWORD len = std::min<DWORD>(head->length, probe::kWatchMappingSize - sizeof *head);
+  std::vector<std::string> out;
+  std::string text(reinterpret_cast<const char*>(head + 1), len);
+  size_t start = 0;
+  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) out.push_back(text.substr(start, nl - start));
+  return out;
+}
+
+void ThreadWatch::StallAtText(int n) {
+  if (!m_head) return;
+  ResetEvent(m_release);
+  InterlockedExchange(&Head(m_head)->stalled, 0);
+  InterlockedExchange(&Head(m_head)->stallAtText, n);
+}
+
+bool ThreadWatch::Stall(Ms timeout) {
+  if (!m_head) return Fail("watch: not watching");
+  ResetEvent(m_release);
+  InterlockedExchange(&Head(m_head)->stalled, 0);
+  // Sent, not posted: handled before any posted message, and without waiting for an answer.
+  if (!SendNotifyMessageA(m_control, RegisterWindowMessageA(probe::kWatchStall), 0, 0))
+    return Fail("watch: cannot send to " + Describe(m_control));
+  return WaitStalled(timeout);
+}
+
+bool ThreadWatch::WaitStalled(Ms timeout) {
+  if (!m_head) return Fail("watch: not watching");
+  return WaitFor([&] { return InterlockedCompareExchange(&Head(m_head)->stalled, 0, 0) == 1; }, timeout,
+                 "the watched thread stopped");
+}
+
+bool ThreadWatch::Release(Ms timeout) {
+  if (!m_head) return Fail("watch: not watching");
+  InterlockedExchange(&Head(m_head)->stallAtText, 0);
+  SetEvent(m_release);
+  return WaitFor([&] { return InterlockedCompareExchange(&Head(m_head)->stalled, 0, 0) != 1; }, timeout,
+                 "the watched thread going on");
+}
+
 namespace {
 
 std::vector<std::string> SplitTabs(const std::string& line, size_t maxFields) {

@@ -45,6 +45,42 @@ TEST_F(RasSim, AHungUpPortStaysInUseForPortCloseMs) {
   EXPECT_EQ(0u, g_ras.HangUp(again));
 }
 
+// The orders of events a dialer must cope with, made certain: the first notification before
+// RasDialA has written the handle back, a hang-up that takes its time, and a port that closes
+// at the moment the test chooses.
+TEST_F(RasSim, EarlyFirstNotificationSlowHangUpAndAPortClosedOnEvent) {
+  CreateEntry();
+  const char kPort[] = "RasSimTestPortClose";
+  HANDLE port = CreateEventA(nullptr, TRUE, FALSE, kPort);
+  ASSERT_NE(nullptr, port);
+  ResetEvent(port);
+  Config("", std::string("StepMs=10\nNotifyBeforeHandle=1\nHangUpDelayMs=300\nPortCloseEvent=") + kPort);
+  HRASCONN h = nullptr;
+  ASSERT_EQ(0u, Dial(g_ras, DialParams("alice", "secret"), &h));
+  ASSERT_NE(nullptr, h);
+  std::vector<Note> notes = NotesFor(h);
+  ASSERT_FALSE(notes.empty()) << "RasDialA returned before the first notification";
+  EXPECT_EQ(0u, notes[0].state);
+  EXPECT_FALSE(notes[0].handleStored) << "the handle was written back before the first notification";
+  ASSERT_TRUE(WaitForState(h, 2));
+  EXPECT_TRUE(NotesFor(h).back().handleStored);
+
+  const DWORD start = GetTickCount();
+  ASSERT_EQ(0u, g_ras.HangUp(h));
+  EXPECT_GE(GetTickCount() - start, 280u) << "HangUpDelayMs";
+  std::vector<std::string> begun = LogLines("hangup ");
+  ASSERT_EQ(1u, begun.size());
+  EXPECT_TRUE(Contains(begun[0], HandleText(h)) && Contains(begun[0], " begins")) << begun[0];
+  RASCONNSTATUSA_400 st = {};
+  st.dwSize = sizeof st;
+  EXPECT_EQ(0u, g_ras.GetConnectStatus(h, reinterpret_cast<LPRASCONNSTATUSA>(&st))) << "the port closed without the event";
+  EXPECT_EQ(kDisconnected, st.rasconnstate);
+  ASSERT_TRUE(SetEvent(port));
+  EXPECT_EQ(6u, g_ras.GetConnectStatus(h, reinterpret_cast<LPRASCONNSTATUSA>(&st))) << "the event closes the port";
+  ASSERT_EQ(1u, LogLines("port ").size());
+  CloseHandle(port);
+}
+
 TEST_F(RasSim, HangUpWaitsForTheNotifierCallInProgress) {
   CreateEntry();
   Config("", "StepMs=10\nHangUpWaitsForNotifier=1");

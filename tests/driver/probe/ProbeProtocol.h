@@ -42,6 +42,36 @@ struct ProbeHeader {
 //   icon:     one word: none, stop, exclamation, information, question, application, other
 //   tooltips: tool hwnd (hex), uId (hex), flags (hex), left, top, right, bottom, text
 
+// The thread watch: a hook that stays on one thread of the program under test (WH_CALLWNDPROC
+// and WH_CALLWNDPROCRET with the probe's other two procedures). The driver creates the mapping
+// WatchMappingName(thread id) holding a WatchHeader; the hooks, on that thread, find it by
+// their own thread id. They record every text that WM_SETTEXT gave the watched control
+// (read back with GetWindowText once the control has handled it), and stop the thread on
+// request: at the stallAtText-th text recorded, or on the registered message kWatchStall.
+// A stopped thread waits for the event WatchReleaseName(thread id) (at most stallCapMs).
+inline constexpr char kWatchProcName[] = "TzDriverWatchHook";
+inline constexpr char kWatchRetProcName[] = "TzDriverWatchRetHook";
+inline constexpr char kWatchStall[] = "TzDriverWatchStall";
+inline constexpr DWORD kWatchMagic = 0x545A5754;
+inline constexpr DWORD kWatchMappingSize = 64 * 1024;
+
+struct WatchHeader {
+  DWORD magic;
+  DWORD control;      // the watched control (window handles fit 32 bits, also on Win64)
+  LONG stallAtText;   // stop once this many texts are recorded; 0: never
+  DWORD stallCapMs;   // longest stop
+  LONG stalled;       // 1 while the thread is stopped, 2 once it went on
+  LONG count;         // texts recorded
+  DWORD length;       // bytes of text after the header, each text ended by '\n'
+};
+
+inline void WatchMappingName(char* out, size_t size, DWORD thread) {
+  std::snprintf(out, size, "TzDriverWatch.%lu", static_cast<unsigned long>(thread));
+}
+inline void WatchReleaseName(char* out, size_t size, DWORD thread) {
+  std::snprintf(out, size, "TzDriverWatch.release.%lu", static_cast<unsigned long>(thread));
+}
+
 inline void MappingName(char* out, size_t size, DWORD pid, DWORD seq) {
   std::snprintf(out, size, "TzDriverProbe.%lu.%lu", static_cast<unsigned long>(pid), static_cast<unsigned long>(seq));
 }

@@ -129,6 +129,90 @@ void HandleQuery(HWND hwnd, DWORD driverPid, DWORD seq) {
 
 }  // namespace
 
+namespace {
+
+// --- the thread watch (ProbeProtocol.h)
+
+// The watch of this thread, mapped; nullptr when the driver watches no thread of ours. Mapped
+// afresh at every call: Wine may load and unload the probe around each hook call.
+WatchHeader* OpenWatch(HANDLE& map) {
+  char name[64];
+  WatchMappingName(name, sizeof name, GetCurrentThreadId());
+  map = OpenFileMappingA(FILE_MAP_WRITE | FILE_MAP_READ, FALSE, name);
+  if (!map) return nullptr;
+  auto* head = static_cast<WatchHeader*>(MapViewOfFile(map, FILE_MAP_WRITE | FILE_MAP_READ, 0, 0, kWatchMappingSize));
+  if (!head || head->magic != kWatchMagic) {
+    if (head) UnmapViewOfFile(head);
+    CloseHandle(map);
+    return nullptr;
+  }
+  return head;
+}
+
+void CloseWatch(WatchHeader* head, HANDLE map) {
+  UnmapViewOfFile(head);
+  CloseHandle(map);
+}
+
+// Stops this thread until the driver releases it (or the cap has passed).
+void Stall(WatchHeader* head) {
+  char name[64];
+  WatchReleaseName(name, sizeof name, GetCurrentThreadId());
+  HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, name);
+  InterlockedExchange(&head->stalled, 1);
+  if (release) {
+    WaitForSingleObject(release, head->stallCapMs);
+    CloseHandle(release);
+  }
+  InterlockedExchange(&head->stalled, 2);
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK TzDriverWatchRetHook(int code, WPARAM wp, LPARAM lp) {
+  if (code == HC_ACTION && lp) {
+    const auto* cwp = reinterpret_cast<const CWPRETSTRUCT*>(lp);
+    if (cwp->message == WM_SETTEXT) {
+      HANDLE map = nullptr;
+      if (WatchHeader* head = OpenWatch(map)) {
+        if (static_cast<DWORD>(reinterpret_cast<UINT_PTR>(cwp->hwnd)) == head->control) {
+          char text[1024] = "";
+          GetWindowTextA(cwp->hwnd, text, sizeof text);
+          Clean(text);
+          const DWORD room = kWatchMappingSize - sizeof(WatchHeader);
+          const DWORD n = static_cast<DWORD>(std::strlen(text));
+          char* area = reinterpret_cast<char*>(head + 1);
+          if (head->length + n + 1 < room) {
+            std::memcpy(area + head->length, text, n);
+            area[head->length + n] = '\n';
+            head->length += n + 1;
+            MemoryBarrier();
+            const LONG count = InterlockedIncrement(&head->count);
+            if (count == head->stallAtText) Stall(head);
+          }
+        }
+        CloseWatch(head, map);
+      }
+    }
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK TzDriverWatchHook(int code, WPARAM wp, LPARAM lp) {
+  static const UINT stallMessage = RegisterWindowMessageA(kWatchStall);
+  if (code == HC_ACTION && lp) {
+    const auto* cwp = reinterpret_cast<const CWPSTRUCT*>(lp);
+    if (stallMessage && cwp->message == stallMessage) {
+      HANDLE map = nullptr;
+      if (WatchHeader* head = OpenWatch(map)) {
+        Stall(head);
+        CloseWatch(head, map);
+      }
+    }
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
 extern "C" __declspec(dllexport) LRESULT CALLBACK TzDriverProbeHook(int code, WPARAM wp, LPARAM lp) {
   static const UINT probeMessage = RegisterWindowMessageA(kProbeMessage);
   if (code == HC_ACTION && lp) {
