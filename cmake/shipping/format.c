@@ -1,5 +1,7 @@
 // _snprintf for the shipping build (see libc.c), in a file of its own: it needs user32, which
 // the component libraries do not import.
+// These files define the functions that the C headers declare as imported from msvcrt.dll.
+#define _CRTIMP
 #include <windows.h>
 
 #include <stdarg.h>

@@ -3,6 +3,8 @@
 // kernel32, which every Windows 95, 98 and NT 4 has, instead of msvcrt.dll, which
 // retail Windows 95 has not. Compiled without link-time optimisation and without turning loops
 // into calls of these same functions (see cmake/shipping/runtime.cmake).
+// These files define the functions that the C headers declare as imported from msvcrt.dll.
+#define _CRTIMP
 #include <windows.h>
 
 #include <limits.h>
