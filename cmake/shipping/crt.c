@@ -120,24 +120,32 @@ typedef struct tz_key_dtor {
 } tz_key_dtor;
 
 static tz_key_dtor tz_key_dtors[8];
-static volatile LONG tz_key_dtor_count;
+static LONG tz_key_dtor_count;
 
+// Called once per key (libgcc makes its keys under a once-flag); the atexit list's lock keeps two
+// threads apart all the same. (InterlockedIncrement would not do: on Windows 95 it returns only
+// the sign of the new value.)
 int __mingwthr_key_dtor(DWORD key, void (*dtor)(void*)) {
+  int result = 0;
   if (dtor == NULL) return 0;
-  LONG slot = InterlockedIncrement((LONG*)&tz_key_dtor_count) - 1;
-  if (slot >= (LONG)(sizeof(tz_key_dtors) / sizeof(tz_key_dtors[0]))) return -1;
-  tz_key_dtors[slot].key = key;
-  tz_key_dtors[slot].dtor = dtor;
-  return 0;
+  tz_lock_exit_list();
+  if (tz_key_dtor_count < (LONG)(sizeof(tz_key_dtors) / sizeof(tz_key_dtors[0]))) {
+    tz_key_dtors[tz_key_dtor_count].key = key;
+    tz_key_dtors[tz_key_dtor_count].dtor = dtor;
+    ++tz_key_dtor_count;
+  } else {
+    result = -1;
+  }
+  LeaveCriticalSection(&tz_exit_lock);
+  return result;
 }
 
 void tz_crt_thread_ended(void) {
   LONG count = tz_key_dtor_count;
-  if (count > (LONG)(sizeof(tz_key_dtors) / sizeof(tz_key_dtors[0]))) count = sizeof(tz_key_dtors) / sizeof(tz_key_dtors[0]);
   for (LONG i = 0; i < count; ++i) {
     if (tz_key_dtors[i].dtor == NULL) continue;
     void* value = TlsGetValue(tz_key_dtors[i].key);
-    if (GetLastError() == ERROR_SUCCESS && value != NULL) {
+    if (value != NULL) {
       TlsSetValue(tz_key_dtors[i].key, NULL);
       tz_key_dtors[i].dtor(value);
     }
