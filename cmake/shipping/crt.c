@@ -11,9 +11,11 @@
 // - libraries (DllMainCRTStartup): constructors before DllMain sees DLL_PROCESS_ATTACH, and the
 //   library's own atexit functions and destructors after it sees DLL_PROCESS_DETACH.
 // - thread-local keys with a destructor (the exception runtime's per-thread state, through
-//   libgcc's gthr-win32 and emutls) are destroyed when a thread ends, from a TLS callback.
+//   libgcc's gthr-win32 and emutls) are destroyed when a thread ends: in a program from a TLS
+//   callback, in a library on DLL_THREAD_DETACH.
 // Not done (nothing here needs it): argc/argv, the environment, pseudo-relocations (the build
-// links with --disable-runtime-pseudo-reloc, so the linker refuses to need them), stdio.
+// links with --disable-runtime-pseudo-reloc, so the linker refuses to need them), stdio, and the
+// x87 precision that the MinGW runtime set (the programs use no floating point).
 #include <windows.h>
 
 #include <stddef.h>
