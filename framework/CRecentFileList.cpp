@@ -11,9 +11,9 @@ CRecentFileList::CRecentFileList(UINT start, const char* section, const char* en
       m_arrNames(static_cast<size_t>(size > 0 ? size : 0)) {}
 
 std::string CRecentFileList::EntryName(int index) const {
-  // The system's _snprintf: the C runtime's own printf family would add its whole formatting
-  // engine to the program for this one line. It leaves a text that fills the buffer
-  // unterminated, hence the last byte.
+  // _snprintf (in the shipping build the runtime's small one on wvsprintfA): a C99 printf
+  // family would add its whole formatting engine to the program for this one line. It leaves a
+  // text that fills the buffer unterminated, hence the last byte.
   char name[64];
   _snprintf(name, sizeof(name) - 1, m_strEntryFormat.c_str(), index + 1);
   name[sizeof(name) - 1] = '\0';

@@ -150,6 +150,9 @@ for v in "${versions[@]}"; do
   check "$v: Start-menu shortcuts" "Tessory Dialer.lnk|Uninstall Tessory.lnk" "$(ls "$smdir" 2>/dev/null | paste -sd'|')"
   if [ -f "$udir/Uninstall.exe" ]; then
     if out=$("$here/../harness/check-imports" "$udir" Uninstall.exe 2>&1); then ok "$v: the uninstaller's imports: $out"; else bad "$v: $out"; fi
+    if out=$("$here/../harness/check-i486" "$udir/Uninstall.exe" 2>&1); then ok "$v: the uninstaller's instructions: $out"; else bad "$v: $out"; fi
+  else
+    bad "$v: no uninstaller written"
   fi
 
   # The tray program as the Run value starts it at log-on, from another folder.

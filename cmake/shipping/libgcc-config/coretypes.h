@@ -1,0 +1,1 @@
+// See tconfig.h: nothing of GCC's own types is needed here.
