@@ -218,6 +218,8 @@ FunctionEnd
     Quit
   ${EndIf}
   DeleteRegValue HKLM "${UNINST_KEY}" "SetupAccessCheck"
+  ; The key too, when the check made it: a refusal later on leaves nothing behind.
+  DeleteRegKey /ifempty HKLM "${UNINST_KEY}"
 !macroend
 
 Function .onInit

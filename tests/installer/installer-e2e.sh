@@ -74,11 +74,13 @@ fingerprint() { (cd "$1" 2>/dev/null && find . -type f -exec md5sum {} + | sort 
 setup_values() {
   echo "$(regval "$UNINST" DisplayVersion)|$(regval "$UNINST" InstallLocation)|$(regval "$RUN" Tessory)|$(regval "$APP" BuildInfo)"
 }
-# Runs Setup (or an uninstaller) with its window: the exit code goes to $prefix/drive_c/exit-$1.
+# The exit code of a program in full: wine's own keeps only its low 8 bits (1157 becomes 133).
+run_code() { drive run "$@" | sed -n 's/^exit //p'; }
+# Runs Setup with its window: the exit code goes to $prefix/drive_c/exit-$1.
 start_gui() {  # start_gui TAG PROGRAM [ARGS...]
   local tag=$1; shift
   rm -f "$prefix/drive_c/exit-$tag"
-  (wine "$@" </dev/null >/dev/null 2>&1; echo $? >"$prefix/drive_c/exit-$tag") &
+  (run_code "$@" >"$prefix/drive_c/exit-$tag.part"; mv "$prefix/drive_c/exit-$tag.part" "$prefix/drive_c/exit-$tag") &
 }
 exit_code() { wait_until "$2" test -s "$prefix/drive_c/exit-$1" && cat "$prefix/drive_c/exit-$1"; }
 # Saves the screen (Wine's own copy, which shows a message box of a busy thread) when asked.
@@ -169,8 +171,7 @@ for v in "${versions[@]}"; do
     # machine where it was never added) Setup refuses before it changes anything.
     ras=$prefix/drive_c/windows/syswow64/rasapi32.dll
     mv "$ras" "$ras.away"
-    quiet wine 'C:\TessorySetup.exe' /S
-    check "$v: without Dial-Up Networking a silent install exits with 1157" 1157 $?
+    check "$v: without Dial-Up Networking a silent install exits with 1157" 1157 "$(run_code 'C:\TessorySetup.exe' /S)"
     check "$v: ...and changes nothing" "absent absent (missing)" \
       "$(haskey "$UNINST") $(present "$prefix/drive_c/Program Files (x86)/Velmora") $(regval "$RUN" Tessory)"
     start_gui dun 'C:\TessorySetup.exe'
@@ -180,6 +181,15 @@ for v in "${versions[@]}"; do
     check "$v: ...and exits with 1157" 1157 "$(exit_code dun 20)"
     check "$v: ...and changes nothing" absent "$(haskey "$UNINST")"
     mv "$ras.away" "$ras"
+  else
+    # A folder given with /D= that holds another program's files under names Setup uses:
+    # refused, nothing changed.
+    other=$prefix/drive_c/Other
+    mkdir -p "$other"; echo "another program's sound" >"$other/connect.wav"; echo "another uninstaller" >"$other/Uninstall.exe"
+    quiet wine 'C:\TessorySetup.exe' /S '/D=C:\Other'
+    check "$v: another program's files in the chosen folder: a silent install exits with 80" 80 $?
+    check "$v: ...and changes nothing" "Uninstall.exe connect.wav|another program's sound|absent" \
+      "$(ls "$other" | paste -sd' ')|$(cat "$other/connect.wav")|$(haskey "$UNINST")"
   fi
 
   # Silent install.
@@ -292,9 +302,11 @@ for v in "${versions[@]}"; do
     # What another program (or the user) keeps in the install folder.
     echo notes >"$udir/notes.txt"; mkdir -p "$udir/Backup"; echo old >"$udir/Backup/old.txt"
   fi
-  # Silent uninstall with the tray program running again. The uninstaller runs a copy of
-  # itself from the temporary folder and returns at once: wait for its work.
-  (cd / && wine "$(echo "$tray_cmd" | tr -d '"')" </dev/null >/dev/null 2>&1 &)
+  # Silent uninstall with the tray program running (Setup started it again). A second copy
+  # started now would hold the files until it ends by itself (the uninstaller would find them
+  # in use): wait for the one copy. The uninstaller runs a copy of itself from the temporary
+  # folder and returns at once: wait for its work.
+  wait_until 30 test "$(running "$dir\\Corvane.exe" | wc -l)" = 1
   drive --hidden wait-window Corvane 30 >/dev/null
   t0=$(date +%s)
   quiet wine "$dir\\Uninstall.exe" /S
@@ -353,8 +365,7 @@ if [ -n "$older" ] && [ -f "$older" ] && [ -n "$maker_libs" ]; then
 
   # The older Setup over the newer install: refused, silently and with its window.
   before=$(fingerprint "$udir"); values=$(setup_values)
-  quiet wine 'C:\OlderSetup.exe' /S
-  check "$v: a downgrade exits with 1638" 1638 $?
+  check "$v: a downgrade exits with 1638" 1638 "$(run_code 'C:\OlderSetup.exe' /S)"
   check "$v: ...and changes no file" "$before" "$(fingerprint "$udir")"
   check "$v: ...and no value" "$values" "$(setup_values)"
   start_gui older 'C:\OlderSetup.exe'
@@ -367,7 +378,10 @@ if [ -n "$older" ] && [ -f "$older" ] && [ -n "$maker_libs" ]; then
   cp "$maker_libs/TzOSControl.dll" "$maker_libs/TzSetupUtils.dll" "$prefix/drive_c/windows/syswow64/"
   rm -f "$prefix/drive_c/windows/TzOSControl.log" "$prefix/drive_c/windows/TzSetupUtils.log"
   tray_pid=$(running "$dir\\Corvane.exe")
-  quiet wine 'C:\TessorySetup.exe' /S '/D=C:\Apps\Tz Client'
+  # /D= takes the rest of the command line as it stands, unquoted, as typed at a prompt; wine
+  # would quote an argument with a space, so the command goes through a batch file.
+  printf '@C:\\TessorySetup.exe /S /D=C:\\Apps\\Tz Client\r\n@exit %%ERRORLEVEL%%\r\n' >"$prefix/drive_c/move.bat"
+  quiet wine cmd /c 'C:\move.bat'
   check "$v: a re-install into another folder exits with 0" "0 C:\\Apps\\Tz Client" "$? $(regval "$UNINST" InstallLocation)"
   check "$v: ...the earlier folder is gone" absent "$(present "$udir")"
   newdir='C:\Apps\Tz Client'; unew=$(unix "$newdir")
