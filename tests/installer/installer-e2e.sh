@@ -293,7 +293,8 @@ for v in "${versions[@]}"; do
   check "$v: the running tray program was ended" "" "$(running "$dir\\Corvane.exe" | grep -x "${tray_pid:-none}")"
   if wait_until 30 test "$(running "$dir\\Corvane.exe" | wc -l)" = 1; then ok "$v: ...and runs again"; else bad "$v: the tray program does not run again"; fi
   if [ "$v" = win98 ]; then
-    check "$v: ...with its components loaded" "0x1 Corvane" "$(regval "$STATE" Loaded) $(regval "$STATE" LoadedBy)"
+    loaded() { [ "$(regval "$STATE" Loaded) $(regval "$STATE" LoadedBy)" = "0x1 Corvane" ]; }
+    if wait_until 30 loaded; then ok "$v: ...with its components loaded"; else bad "$v: components not loaded again: $(regval "$STATE" Loaded) $(regval "$STATE" LoadedBy)"; fi
   fi
   check "$v: the stored service name is kept" isp-service "$(regval "$APP\\PoE" ServiceName)"
   check "$v: still installed" present "$(present "$udir/Corvane.exe")"
