@@ -162,13 +162,31 @@ Function ${un}StopTray
     Sleep 100
   ${Loop}
   ; The window goes first; the process ends a moment later, and only then may its program
-  ; file be written. Whatever still holds it then, the check for files in use reports.
+  ; file be written: wait for that in the install folder and, when Setup moves the install, in
+  ; the earlier one. Whatever still holds it then, the check for files in use reports.
   StrCpy $1 0
-  ${DoWhile} ${FileExists} "$INSTDIR\Corvane.exe"
-    ClearErrors
-    FileOpen $2 "$INSTDIR\Corvane.exe" a
-    ${IfNot} ${Errors}
-      FileClose $2
+  ${Do}
+    StrCpy $3 0
+    ${If} ${FileExists} "$INSTDIR\Corvane.exe"
+      ClearErrors
+      FileOpen $2 "$INSTDIR\Corvane.exe" a
+      ${If} ${Errors}
+        StrCpy $3 1
+      ${Else}
+        FileClose $2
+      ${EndIf}
+    ${EndIf}
+    ${If} $OldDir != ""
+    ${AndIf} ${FileExists} "$OldDir\Corvane.exe"
+      ClearErrors
+      FileOpen $2 "$OldDir\Corvane.exe" a
+      ${If} ${Errors}
+        StrCpy $3 1
+      ${Else}
+        FileClose $2
+      ${EndIf}
+    ${EndIf}
+    ${If} $3 == 0
       ${Break}
     ${EndIf}
     IntOp $1 $1 + 1
