@@ -4,13 +4,31 @@
 # tray program started as a log-on starts it, the dialer started from its Start-menu shortcut
 # with its picture, a second install over a running tray program that keeps the stored service
 # name, and a silent uninstall that leaves nothing of its own but keeps what the programs made.
+# Setup's refusals before any change: without Dial-Up Networking (win98, nt40), with the dialer
+# running (and the question it asks, with the plug-ins it carries checked for their imports:
+# winxp), with another program's file in the chosen folder; a foreign file and folder in the
+# install folder survive the uninstall (winxp). Then, in one more prefix (win98): an upgrade
+# in place from an older build over a running tray program, a downgrade refused, a move to a
+# folder given with /D= with the adapter maker's component libraries in the system folder, and
+# the uninstall that keeps those.
 #
 #   installer-e2e.sh <TessorySetup.exe> <bin folder with tzdrive.exe> [version...]
+# Environment (from the test build): TZ_SETUP_VERSION (the version Setup was built with),
+# TZ_OLDER_SETUP and TZ_OLDER_VERSION (a Setup of a lower version whose files carry the line
+# "Tessory older build"), TZ_MAKER_LIBS (component libraries without the project's version
+# resource, standing in for the maker's). Without the last three, the upgrade case is skipped.
 set -u
 setup=$(cd "$(dirname "${1:?installer}")" && pwd)/$(basename "$1")
 bin=$(cd "${2:?bin folder with tzdrive.exe}" && pwd)
 shift 2
 versions=("$@")
+version=${TZ_SETUP_VERSION:?the version the installer was built with}
+older=${TZ_OLDER_SETUP:-}
+older_version=${TZ_OLDER_VERSION:-}
+maker_libs=${TZ_MAKER_LIBS:-}
+SETUP_CAPTION="Velmora Tessory $version Setup"
+# Where the screenshots of Setup's messages go, when asked for.
+shots=${TZ_INSTALLER_SHOTS:-}
 [ ${#versions[@]} -gt 0 ] || versions=(win98 nt40 winxp)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../harness/wine-env.sh"
@@ -49,6 +67,37 @@ wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
   local n=$(($1 * 5)); shift
   while [ $n -gt 0 ]; do "$@" && return 0; sleep 0.2; n=$((n - 1)); done
   return 1
+}
+# A fingerprint of a folder: every file's path and checksum, sorted.
+fingerprint() { (cd "$1" 2>/dev/null && find . -type f -exec md5sum {} + | sort -k2); }
+# The registry Setup writes, as one text.
+setup_values() {
+  echo "$(regval "$UNINST" DisplayVersion)|$(regval "$UNINST" InstallLocation)|$(regval "$RUN" Tessory)|$(regval "$APP" BuildInfo)"
+}
+# The exit code of a program in full: wine's own keeps only its low 8 bits (1157 becomes 133).
+run_code() { drive run "$@" | sed -n 's/^exit //p'; }
+# Runs Setup with its window: the exit code goes to $prefix/drive_c/exit-$1.
+start_gui() {  # start_gui TAG PROGRAM [ARGS...]
+  local tag=$1; shift
+  rm -f "$prefix/drive_c/exit-$tag"
+  (run_code "$@" >"$prefix/drive_c/exit-$tag.part"; mv "$prefix/drive_c/exit-$tag.part" "$prefix/drive_c/exit-$tag") &
+}
+exit_code() { wait_until "$2" test -s "$prefix/drive_c/exit-$1" && cat "$prefix/drive_c/exit-$1"; }
+# Saves the screen (Wine's own copy, which shows a message box of a busy thread) when asked.
+shot() {  # shot NAME
+  [ -n "$shots" ] || return 0
+  mkdir -p "$shots"
+  drive shot 'C:\shot.bmp' >/dev/null && convert "$prefix/drive_c/shot.bmp" "$shots/$1.png"
+}
+# The message box of Setup: checks its icon, buttons and a part of its text, saves a picture.
+check_box() {  # check_box DESCRIPTION CAPTION "icon=... buttons=..." TEXT-PART SHOT-NAME
+  local box
+  box=$(drive msgbox "$2" 30)
+  case "$box" in
+    "$3 text="*"$4"*) ok "$1" ;;
+    *) bad "$1: [$box]" ;;
+  esac
+  shot "$5"
 }
 
 UNINST='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessory'
@@ -116,8 +165,34 @@ for v in "${versions[@]}"; do
   echo "# $v"
   [ "$v" = nt40 ] && quiet reg_view add "$APP" /v IPMTUNTFlag /d true /f  # adjusted on an earlier start
 
-  # Silent install.
   cp "$setup" "$prefix/drive_c/TessorySetup.exe"
+  if [ "$v" != winxp ]; then
+    # Without Dial-Up Networking (its rasapi32.dll gone from the 32-bit system folder, as on a
+    # machine where it was never added) Setup refuses before it changes anything.
+    ras=$prefix/drive_c/windows/syswow64/rasapi32.dll
+    mv "$ras" "$ras.away"
+    check "$v: without Dial-Up Networking a silent install exits with 1157" 1157 "$(run_code 'C:\TessorySetup.exe' /S)"
+    check "$v: ...and changes nothing" "absent absent (missing)" \
+      "$(haskey "$UNINST") $(present "$prefix/drive_c/Program Files (x86)/Velmora") $(regval "$RUN" Tessory)"
+    start_gui dun 'C:\TessorySetup.exe'
+    check_box "$v: ...and says so with Setup's window" "$SETUP_CAPTION" "icon=stop buttons=OK" \
+      'Dial-Up Networking is not installed on this computer.' "installer-no-dun-$v"
+    drive dismiss "$SETUP_CAPTION" OK >/dev/null
+    check "$v: ...and exits with 1157" 1157 "$(exit_code dun 20)"
+    check "$v: ...and changes nothing" absent "$(haskey "$UNINST")"
+    mv "$ras.away" "$ras"
+  else
+    # A folder given with /D= that holds another program's files under names Setup uses:
+    # refused, nothing changed.
+    other=$prefix/drive_c/Other
+    mkdir -p "$other"; echo "another program's sound" >"$other/connect.wav"; echo "another uninstaller" >"$other/Uninstall.exe"
+    quiet wine 'C:\TessorySetup.exe' /S '/D=C:\Other'
+    check "$v: another program's files in the chosen folder: a silent install exits with 80" 80 $?
+    check "$v: ...and changes nothing" "Uninstall.exe connect.wav|another program's sound|absent" \
+      "$(ls "$other" | paste -sd' ')|$(cat "$other/connect.wav")|$(haskey "$UNINST")"
+  fi
+
+  # Silent install.
   quiet wine 'C:\TessorySetup.exe' /S
   check "$v: silent install exits with 0" 0 $?
   dir=$(regval "$UNINST" InstallLocation)
@@ -136,11 +211,11 @@ for v in "${versions[@]}"; do
       "$(present "$udir/ZnSetup.hlp") $(present "$udir/ZnSetup.cnt")"
   fi
   check "$v: ShowSysTrayIcon" Yes "$(regval "$TRAY" ShowSysTrayIcon)"
-  check "$v: BuildInfo" 2.0 "$(regval "$APP" BuildInfo)"
+  check "$v: BuildInfo" "$version" "$(regval "$APP" BuildInfo)"
   check "$v: SoundFile names the installed sound" "$dir\\connect.wav" "$(regval "$APP" SoundFile)"
   check "$v: the sound is a WAVE file" "RIFF WAVE" "$(head -c 12 "$udir/connect.wav" | tr -d '\0' | sed 's/\(RIFF\).*\(WAVE\)/\1 \2/')"
   check "$v: Run value starts the tray program" "\"$dir\\Corvane.exe\"" "$(regval "$RUN" Tessory)"
-  check "$v: Add/Remove Programs entry" "Velmora Tessory 2.0|2.0|Velmora|\"$dir\\Uninstall.exe\"" \
+  check "$v: Add/Remove Programs entry" "Velmora Tessory $version|$version|Velmora|\"$dir\\Uninstall.exe\"" \
     "$(regval "$UNINST" DisplayName)|$(regval "$UNINST" DisplayVersion)|$(regval "$UNINST" Publisher)|$(regval "$UNINST" UninstallString)"
   smdir=$(unix 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tessory')
   [ "$v" = win98 ] || [ -d "$smdir" ] || smdir=$(unix 'C:\users\Public\Start Menu\Programs\Tessory')
@@ -148,6 +223,7 @@ for v in "${versions[@]}"; do
     smdir=$(find "$prefix/drive_c" -type d -path '*Start Menu/Programs/Tessory' | head -n1)
   fi
   check "$v: Start-menu shortcuts" "Tessory Dialer.lnk|Uninstall Tessory.lnk" "$(ls "$smdir" 2>/dev/null | paste -sd'|')"
+  check "$v: the uninstaller finds the Start-menu folder" "$smdir" "$(unix "$(regval "$UNINST" StartMenuFolder)")"
   if [ -f "$udir/Uninstall.exe" ]; then
     if out=$("$here/../harness/check-imports" "$udir" Uninstall.exe 2>&1); then ok "$v: the uninstaller's imports: $out"; else bad "$v: $out"; fi
     if out=$("$here/../harness/check-i486" "$udir/Uninstall.exe" 2>&1); then ok "$v: the uninstaller's instructions: $out"; else bad "$v: $out"; fi
@@ -174,6 +250,34 @@ for v in "${versions[@]}"; do
   n=$(frame_colours "$v-shortcut" picture)
   if [ "${n:-0}" -gt 8 ]; then ok "$v: the dialer from its shortcut shows its picture ($n colours)"; else bad "$v: no picture from the shortcut ($n colours)"; fi
   check "$v: the dialer runs from the install folder" 1 "$(running "$dir\\TzDialer.exe" | wc -l)"
+
+  # With the dialer running, Setup cannot replace it: a silent install ends with 32 and
+  # changes nothing, and the tray program it ended runs again.
+  before=$(fingerprint "$udir"); values=$(setup_values)
+  quiet wine 'C:\TessorySetup.exe' /S
+  check "$v: a silent install over the running dialer exits with 32" 32 $?
+  check "$v: ...and changes no file" "$before" "$(fingerprint "$udir")"
+  check "$v: ...and no value" "$values" "$(setup_values)"
+  if wait_until 30 test "$(running "$dir\\Corvane.exe" | wc -l)" = 1; then ok "$v: ...and the tray program runs again"; else bad "$v: the tray program is not running again"; fi
+  if [ "$v" = winxp ]; then
+    # With its window, Setup asks to close the dialer; Cancel ends it with the same code.
+    # Meanwhile its plug-ins lie in its temporary folder: their imports are checked.
+    start_gui locked 'C:\TessorySetup.exe'
+    win=$(drive wait-window "$SETUP_CAPTION" 30 | awk '{print $1}')
+    drive wait-text "hwnd:$win" 1 "&Next >" 20 >/dev/null && drive click "hwnd:$win" 1 >/dev/null
+    drive wait-text "hwnd:$win" 1 "&Install" 20 >/dev/null && drive click "hwnd:$win" 1 >/dev/null
+    check_box "$v: with its window Setup asks to close the dialer" "$SETUP_CAPTION" "icon=exclamation buttons=Retry,Cancel" \
+      'Tessory cannot be set up while this file is in use:\r\n\r\n'"$dir"'\TzDialer.exe' installer-in-use
+    plugins=$(ls -d "$prefix"/drive_c/users/*/Temp/ns*.tmp/*.dll 2>/dev/null)
+    if [ -n "$plugins" ]; then
+      if out=$("$here/../harness/check-imports" / $plugins 2>&1); then ok "$v: the imports of Setup's plug-ins ($(basename -a $plugins | paste -sd' ')): $out"; else bad "$v: $out"; fi
+    else
+      bad "$v: no plug-ins found in Setup's temporary folder"
+    fi
+    drive dismiss "$SETUP_CAPTION" Cancel >/dev/null
+    check "$v: ...Cancel exits with 32" 32 "$(exit_code locked 30)"
+    check "$v: ...and changes no file" "$before" "$(fingerprint "$udir")"
+  fi
   drive kill-all TzDialer.exe >/dev/null
   drive wait-gone "Tessory Dialer" 10 >/dev/null
   if [ "$v" = winxp ]; then
@@ -186,25 +290,40 @@ for v in "${versions[@]}"; do
 
   # What the tray program's user stores, then a second install over the running program.
   quiet reg_view add "$APP\\PoE" /v ServiceName /d "isp-service" /f
+  tray_pid=$(running "$dir\\Corvane.exe")
   quiet wine 'C:\TessorySetup.exe' /S
   check "$v: second install exits with 0" 0 $?
-  check "$v: the running tray program was ended" 0 "$(running "$dir\\Corvane.exe" | wc -l)"
+  check "$v: the running tray program was ended" "" "$(running "$dir\\Corvane.exe" | grep -x "${tray_pid:-none}")"
+  if wait_until 30 test "$(running "$dir\\Corvane.exe" | wc -l)" = 1; then ok "$v: ...and runs again"; else bad "$v: the tray program does not run again"; fi
   if [ "$v" = win98 ]; then
-    check "$v: ...by its Shutdown, which unloads the components" "0x0" "$(regval "$STATE" Loaded)"
+    loaded() { [ "$(regval "$STATE" Loaded) $(regval "$STATE" LoadedBy)" = "0x1 Corvane" ]; }
+    if wait_until 30 loaded; then ok "$v: ...with its components loaded"; else bad "$v: components not loaded again: $(regval "$STATE" Loaded) $(regval "$STATE" LoadedBy)"; fi
   fi
   check "$v: the stored service name is kept" isp-service "$(regval "$APP\\PoE" ServiceName)"
   check "$v: still installed" present "$(present "$udir/Corvane.exe")"
 
-  # Silent uninstall with the tray program running again. The uninstaller runs a copy of
-  # itself from the temporary folder and returns at once: wait for its work.
-  (cd / && wine "$(echo "$tray_cmd" | tr -d '"')" </dev/null >/dev/null 2>&1 &)
+  if [ "$v" = winxp ]; then
+    # What another program (or the user) keeps in the install folder.
+    echo notes >"$udir/notes.txt"; mkdir -p "$udir/Backup"; echo old >"$udir/Backup/old.txt"
+  fi
+  # Silent uninstall with the tray program running (Setup started it again). A second copy
+  # started now would hold the files until it ends by itself (the uninstaller would find them
+  # in use): wait for the one copy. The uninstaller runs a copy of itself from the temporary
+  # folder and returns at once: wait for its work.
+  wait_until 30 test "$(running "$dir\\Corvane.exe" | wc -l)" = 1
   drive --hidden wait-window Corvane 30 >/dev/null
   t0=$(date +%s)
   quiet wine "$dir\\Uninstall.exe" /S
-  gone() { [ ! -e "$udir" ] && ! reg_view query "$UNINST" >/dev/null; }
+  gone() { [ ! -e "$udir/Uninstall.exe" ] && ! reg_view query "$UNINST" >/dev/null; }
   if wait_until 60 gone; then ok "$v: uninstalled ($(($(date +%s) - t0)) s)"; else bad "$v: the uninstaller did not finish"; fi
   check "$v: the tray program was ended" 0 "$(running "$dir\\Corvane.exe" | wc -l)"
-  check "$v: no install folder, no shortcuts" "absent absent" "$(present "$udir") $(present "$smdir")"
+  if [ "$v" = winxp ]; then
+    check "$v: only the other program's file and folder are left" "Backup|Backup/old.txt|notes.txt" \
+      "$(cd "$udir" 2>/dev/null && find . -mindepth 1 | sed 's|^\./||' | sort | paste -sd'|')"
+    check "$v: no shortcuts" absent "$(present "$smdir")"
+  else
+    check "$v: no install folder, no shortcuts" "absent absent" "$(present "$udir") $(present "$smdir")"
+  fi
   check "$v: no Run value, no uninstall entry" "(missing) absent" "$(regval "$RUN" Tessory) $(haskey "$UNINST")"
   check "$v: none of the installer's values" "absent (missing) (missing)" \
     "$(haskey 'HKLM\SOFTWARE\Velmora\Tessory') $(regval "$APP" BuildInfo) $(regval "$APP" SoundFile)"
@@ -213,6 +332,83 @@ for v in "${versions[@]}"; do
   check "$v: the service name is kept" isp-service "$(regval "$APP\\PoE" ServiceName)"
   [ "$v" = nt40 ] && check "$v: the adjustment flag is kept" true "$(regval "$APP" IPMTUNTFlag)"
 done
+
+# Upgrade, downgrade, another folder and the maker's libraries, in one prefix as Windows 98
+# (where the tray program loads the components).
+if [ -n "$older" ] && [ -f "$older" ] && [ -n "$maker_libs" ]; then
+  v=win98
+  new_case "$v"
+  echo "# $v: upgrade"
+  cp "$setup" "$prefix/drive_c/TessorySetup.exe"
+  cp "$older" "$prefix/drive_c/OlderSetup.exe"
+  shipbin=$(dirname "$setup")/bin
+  # Every installed file, by content: the build's own, none of the older build's.
+  same_as_build() {  # same_as_build FOLDER -> the names that differ
+    local f src
+    for f in Corvane.exe TzDialer.exe TzOSControl.dll TzSetupUtils.dll ZnSetup.hlp ZnSetup.cnt signin_zn.bmp connect.wav; do
+      case $f in signin_zn.bmp) src=$TZ_ROOT/dialer/res/$f ;; connect.wav) src=$TZ_ROOT/installer/$f ;; *) src=$shipbin/$f ;; esac
+      [ -f "$src" ] || continue
+      cmp -s "$src" "$1/$f" || echo "$f"
+    done | paste -sd' '
+  }
+  quiet wine 'C:\OlderSetup.exe' /S
+  check "$v: the older build installs" "0 $older_version" "$? $(regval "$UNINST" DisplayVersion)"
+  dir=$(regval "$UNINST" InstallLocation); udir=$(unix "$dir")
+  check "$v: ...its files, each with the older build's mark" "$(ls "$udir" | grep -vx Uninstall.exe | paste -sd' ')" \
+    "$(cd "$udir" 2>/dev/null && grep -l 'Tessory older build' * | paste -sd' ')"
+  (cd / && wine "$dir\\Corvane.exe" </dev/null >/dev/null 2>&1 &)
+  drive --hidden wait-window Corvane 30 >/dev/null
+  tray_pid=$(running "$dir\\Corvane.exe")
+
+  quiet wine 'C:\TessorySetup.exe' /S
+  check "$v: the upgrade exits with 0, in the same folder" "0 $dir" "$? $(regval "$UNINST" InstallLocation)"
+  check "$v: ...every file is the new build's" "" "$(same_as_build "$udir")"
+  check "$v: ...the version" "$version $version" "$(regval "$UNINST" DisplayVersion) $(regval "$APP" BuildInfo)"
+  check "$v: ...the older tray program was ended" "" "$(running "$dir\\Corvane.exe" | grep -x "${tray_pid:-none}")"
+  if wait_until 30 test "$(running "$dir\\Corvane.exe" | wc -l)" = 1; then ok "$v: ...and the new one runs"; else bad "$v: the tray program does not run after the upgrade"; fi
+
+  # The older Setup over the newer install: refused, silently and with its window.
+  before=$(fingerprint "$udir"); values=$(setup_values)
+  check "$v: a downgrade exits with 1638" 1638 "$(run_code 'C:\OlderSetup.exe' /S)"
+  check "$v: ...and changes no file" "$before" "$(fingerprint "$udir")"
+  check "$v: ...and no value" "$values" "$(setup_values)"
+  start_gui older 'C:\OlderSetup.exe'
+  check_box "$v: ...and says so with its window" "Velmora Tessory $older_version Setup" "icon=stop buttons=OK" \
+    "A newer version of Tessory ($version) is already installed" installer-downgrade
+  drive dismiss "Velmora Tessory $older_version Setup" OK >/dev/null
+  check "$v: ...and exits with 1638" 1638 "$(exit_code older 20)"
+
+  # The maker's libraries in the system folder, and a move to a folder given with /D=.
+  cp "$maker_libs/TzOSControl.dll" "$maker_libs/TzSetupUtils.dll" "$prefix/drive_c/windows/syswow64/"
+  rm -f "$prefix/drive_c/windows/TzOSControl.log" "$prefix/drive_c/windows/TzSetupUtils.log"
+  tray_pid=$(running "$dir\\Corvane.exe")
+  # /D= takes the rest of the command line as it stands, unquoted, as typed at a prompt; wine
+  # would quote an argument with a space, so the command goes through a batch file.
+  printf '@C:\\TessorySetup.exe /S /D=C:\\Apps\\Tz Client\r\n@exit %%ERRORLEVEL%%\r\n' >"$prefix/drive_c/move.bat"
+  quiet wine cmd /c 'C:\move.bat'
+  check "$v: a re-install into another folder exits with 0" "0 C:\\Apps\\Tz Client" "$? $(regval "$UNINST" InstallLocation)"
+  check "$v: ...the earlier folder is gone" absent "$(present "$udir")"
+  newdir='C:\Apps\Tz Client'; unew=$(unix "$newdir")
+  check "$v: ...its files, without component libraries of its own" \
+    "Corvane.exe TzDialer.exe Uninstall.exe connect.wav signin_zn.bmp" \
+    "$(cd "$unew" 2>/dev/null && ls | grep -v -i '^ZnSetup\.' | paste -sd' ')"
+  check "$v: ...the maker's libraries are kept" "" "$(cmp "$maker_libs/TzOSControl.dll" "$prefix/drive_c/windows/syswow64/TzOSControl.dll")"
+  if wait_until 30 test "$(running "$newdir\\Corvane.exe" | wc -l)" = 1; then ok "$v: ...the tray program runs from there"; else bad "$v: no tray program in the new folder"; fi
+  if drive wait-line 'C:\windows\TzOSControl.log' 'TzOSLoadAll(Corvane) -> 1' 30 >/dev/null; then
+    ok "$v: ...and loaded the maker's components"
+  else
+    bad "$v: the maker's components were not used: [$(tr -d '\r' <"$prefix/drive_c/windows/TzOSControl.log" 2>/dev/null | paste -sd'|')]"
+  fi
+  check "$v: ...the Add/Remove entry leads there" "$newdir\\Uninstall.exe" "$(regval "$UNINST" UninstallString | tr -d '"')"
+
+  quiet wine "$newdir\\Uninstall.exe" /S
+  gone() { [ ! -e "$unew" ] && ! reg_view query "$UNINST" >/dev/null; }
+  if wait_until 60 gone; then ok "$v: uninstalled"; else bad "$v: the uninstaller did not finish"; fi
+  check "$v: ...the maker's libraries and their state key are kept" "present present present" \
+    "$(present "$prefix/drive_c/windows/syswow64/TzOSControl.dll") $(present "$prefix/drive_c/windows/syswow64/TzSetupUtils.dll") $(haskey "$STATE")"
+else
+  echo "# the upgrade case needs TZ_OLDER_SETUP, TZ_OLDER_VERSION and TZ_MAKER_LIBS: skipped"
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
