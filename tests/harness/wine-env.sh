@@ -113,8 +113,12 @@ tz_ensure_display() {
   local fdfile; fdfile=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
   TZ_XVFB_PID=$!
-  local i
-  for i in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
-  export DISPLAY=":$(head -n1 "$fdfile")"
+  # Xvfb names its display once it is up: a second here, far longer on a slow machine (a virtual
+  # machine without hardware help), so wait up to 60 s rather than go on without a display.
+  local i n=""
+  for i in $(seq 1 1200); do [ -s "$fdfile" ] && break; sleep 0.05; done
+  n=$(head -n1 "$fdfile" 2>/dev/null)
   rm -f "$fdfile"
+  [ -n "$n" ] || { echo "tz_ensure_display: Xvfb did not start within 60 s" >&2; return 1; }
+  export DISPLAY=":$n"
 }

@@ -43,7 +43,9 @@ winlog() { cat "$prefix/drive_c/windows/$1" 2>/dev/null | tr -d '\r'; }
 adjustment_case() {
   local flag_desc=$1
   (cd "$bin" && wine tzdrive.exe sentinel 'C:\sentinel.txt' >/dev/null 2>&1 &)
-  sleep 1.5  # the sentinel comes up
+  # The sentinel is up, its window made, once it has written its first line.
+  local i
+  for ((i = 0; i < 600; i++)); do [ -s "$prefix/drive_c/sentinel.txt" ] && break; sleep 0.1; done
   (cd "$bin" && wine Corvane.exe >/dev/null 2>&1 &)
   local box
   box=$(drive msgbox "Velmora Tessory" 30)

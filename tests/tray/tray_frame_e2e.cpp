@@ -84,6 +84,9 @@ TEST_F(Frame, WebPageCommandsOpenTheirAddresses) {
   EXPECT_EQ((std::vector<std::string>{"https://www.velmora.example/", "https://www.velmora.example/tessory/news/",
                                       "https://www.velmora.example/tessory/"}),
             UrlLog());
+  // The recorder writes its working folder after the address: wait for the third one too.
+  EXPECT_TRUE(WaitFor([] { return LogLines(UrlLogPath() + ".cwd").size() >= 3; }, kTimeout, "3 working-folder lines"))
+      << LastError();
   for (const std::string& dir : LogLines(UrlLogPath() + ".cwd")) {
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir + "\\Corvane.exe").c_str()))
         << "working folder " << dir << " is not the program's";
