@@ -113,7 +113,8 @@ bool PortClosingLocked(const std::string& deviceName) {
 // --- OutOfMemoryState: the dialling program runs out of memory inside one notifier call.
 // The program's imports of the C runtime's allocators are redirected (once, in its own import
 // table) to versions that fail once on a thread that is marked, and unmark it; nothing else
-// changes. One failure, not all: the C++ runtime itself needs memory to throw on a thread
+// changes. A program with a C runtime of its own imports no malloc: then its heap calls
+// (HeapAlloc, HeapReAlloc), on which that runtime's allocators stand, are redirected instead. One failure, not all: the C++ runtime itself needs memory to throw on a thread
 // that never threw before, and a program cannot do without that.
 DWORD g_oomSlot = TLS_OUT_OF_INDEXES;
 using AllocFn = void*(__cdecl*)(size_t);
@@ -131,6 +132,16 @@ bool OutOfMemoryHere() {
 void* __cdecl FailingMalloc(size_t n) { return OutOfMemoryHere() ? nullptr : g_realMalloc(n); }
 void* __cdecl FailingCalloc(size_t n, size_t size) { return OutOfMemoryHere() ? nullptr : g_realCalloc(n, size); }
 void* __cdecl FailingRealloc(void* p, size_t n) { return OutOfMemoryHere() ? nullptr : g_realRealloc(p, n); }
+using HeapAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T);
+using HeapReAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, LPVOID, SIZE_T);
+HeapAllocFn g_realHeapAlloc = nullptr;
+HeapReAllocFn g_realHeapReAlloc = nullptr;
+LPVOID WINAPI FailingHeapAlloc(HANDLE heap, DWORD flags, SIZE_T n) {
+  return OutOfMemoryHere() ? nullptr : g_realHeapAlloc(heap, flags, n);
+}
+LPVOID WINAPI FailingHeapReAlloc(HANDLE heap, DWORD flags, LPVOID p, SIZE_T n) {
+  return OutOfMemoryHere() ? nullptr : g_realHeapReAlloc(heap, flags, p, n);
+}
 
 void PatchImport(void** slot, void* replacement) {
   DWORD old = 0;
@@ -139,8 +150,9 @@ void PatchImport(void** slot, void* replacement) {
   VirtualProtect(slot, sizeof *slot, old, &old);
 }
 
-// Redirects malloc, calloc and realloc of the program's import table; true when malloc was.
-bool RedirectAllocators() {
+// Redirects malloc, calloc and realloc of the program's import table, or where it imports no
+// malloc, HeapAlloc and HeapReAlloc; true when malloc or HeapAlloc was.
+bool RedirectAllocators(bool heap) {
   auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
   auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
   auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -156,7 +168,16 @@ bool RedirectAllocators() {
       const char* name = reinterpret_cast<const char*>(
           reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
       void** slot = reinterpret_cast<void**>(&slots->u1.Function);
-      if (strcmp(name, "malloc") == 0 && !g_realMalloc) {
+      if (heap) {
+        if (strcmp(name, "HeapAlloc") == 0 && !g_realHeapAlloc) {
+          g_realHeapAlloc = reinterpret_cast<HeapAllocFn>(*slot);
+          PatchImport(slot, reinterpret_cast<void*>(&FailingHeapAlloc));
+          patched = true;
+        } else if (strcmp(name, "HeapReAlloc") == 0 && !g_realHeapReAlloc) {
+          g_realHeapReAlloc = reinterpret_cast<HeapReAllocFn>(*slot);
+          PatchImport(slot, reinterpret_cast<void*>(&FailingHeapReAlloc));
+        }
+      } else if (strcmp(name, "malloc") == 0 && !g_realMalloc) {
         g_realMalloc = reinterpret_cast<AllocFn>(*slot);
         PatchImport(slot, reinterpret_cast<void*>(&FailingMalloc));
         patched = true;
@@ -180,7 +201,7 @@ bool ArmOutOfMemory() {
   if (!tried) {
     tried = true;
     g_oomSlot = TlsAlloc();
-    ok = g_oomSlot != TLS_OUT_OF_INDEXES && RedirectAllocators();
+    ok = g_oomSlot != TLS_OUT_OF_INDEXES && (RedirectAllocators(false) || RedirectAllocators(true));
   }
   LeaveCriticalSection(&g_lock);
   if (ok) TlsSetValue(g_oomSlot, reinterpret_cast<void*>(1));

@@ -98,6 +98,12 @@ class DialerDial : public ::testing::Test {
     return WaitControlText(dialog, kStatus, text, timeout);
   }
 
+  // After an error, a drop or a Cancel: the inputs come back and the attempt was hung up once.
+  void ExpectInputsBackAndOneHangUp(const DialerRun& run) {
+    EXPECT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
+    EXPECT_TRUE(WaitFor([] { return HangUpsWith("0") == 1; }, kTimeout, "the hang-up")) << Join(CallLog());
+  }
+
   static int HangUpsWith(const std::string& rc) {
     int n = 0;
     for (const std::string& line : CallsOf("RasHangUpA")) n += Field(line, "rc") == rc;

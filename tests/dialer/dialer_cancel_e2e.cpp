@@ -23,8 +23,7 @@ TEST_F(DialerDial, CancelWhileDiallingHangsUpAndASecondCancelEnds) {
   ASSERT_TRUE(ClickControl(run.dialog, IDOK));
   ASSERT_TRUE(WaitStatus(run.dialog, "Communication port successfully opened.")) << LastError();
   ASSERT_TRUE(ClickControl(run.dialog, IDCANCEL)) << LastError();
-  EXPECT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
-  EXPECT_TRUE(WaitFor([] { return HangUpsWith("0") == 1; }, kTimeout, "the hang-up")) << Join(CallLog());
+  ExpectInputsBackAndOneHangUp(run);
   // Late notifications of the hung-up attempt change nothing.
   EXPECT_TRUE(WaitFor([] { return CallsOf("notify").size() >= 5; }, kTimeout, "late notifications")) << Join(CallLog());
   // Each is logged just before the dialer gets it: watched from the last one on.
@@ -68,9 +67,8 @@ TEST_F(DialerDial, ADropWhileDiallingReenablesTheInputsAndConnectDialsAgain) {
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(ClickControl(run.dialog, IDOK));
   ASSERT_TRUE(WaitStatus(run.dialog, "Disconnected.")) << LastError();
-  EXPECT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
   // The dropped attempt's handle is released.
-  EXPECT_TRUE(WaitFor([] { return HangUpsWith("0") == 1; }, kTimeout, "the hang-up")) << Join(CallLog());
+  ExpectInputsBackAndOneHangUp(run);
   WriteConfig(StandardConfig());
   ConnectAndEnd(run);
   auto dials = CallsOf("RasDialA");
@@ -222,8 +220,7 @@ TEST_F(DialerDial, ANotificationBeforeTheHandleIsWrittenBackIsHandled) {
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(ClickControl(run.dialog, IDOK));
   EXPECT_TRUE(WaitStatus(run.dialog, "Error 678: There is no answer.")) << LastError();
-  EXPECT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
-  EXPECT_TRUE(WaitFor([] { return HangUpsWith("0") == 1; }, kTimeout, "the hang-up")) << Join(CallLog());
+  ExpectInputsBackAndOneHangUp(run);
 
   WriteConfig(StandardConfig("NotifyBeforeHandle=1\n"));
   ThreadWatch watch(GetDlgItem(run.dialog, kStatus));

@@ -323,8 +323,7 @@ TEST_F(DialerDial, OutOfMemoryInTheNotifierStillHangsUpAndIsReportedByTheDialog)
       << Join(CallLog());
   ASSERT_EQ("1", Field(CallsOf("notify").back(), "outOfMemory")) << "the allocations could not be made to fail";
   EXPECT_TRUE(WaitStatus(run.dialog, "Error 678: There is no answer.")) << LastError();
-  EXPECT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
-  EXPECT_TRUE(WaitFor([] { return HangUpsWith("0") == 1; }, kTimeout, "the hang-up")) << Join(CallLog());
+  ExpectInputsBackAndOneHangUp(run);
   EXPECT_EQ(std::vector<HWND>{run.dialog}, VisibleTopWindows(run.process.Pid())) << "a box came up";
 
   WriteConfig(StandardConfig("HangUpWaitsForNotifier=1\n[Faults]\nOutOfMemoryState=8192\n"));

@@ -16,19 +16,31 @@ using namespace detail;
 
 // ---- Probe client ---------------------------------------------------------------------------
 
-std::optional<std::string> detail::Probe(HWND window, DWORD kind, Ms timeout) {
+namespace {
+
+// The probe lies beside the driver's program; the programs under test load it from there.
+HMODULE ProbeModule() {
   static HMODULE dll = nullptr;
-  static HOOKPROC hook = nullptr;
   if (!dll) {
-    // The probe lies beside the driver's program; the programs under test load it from there.
     char self[MAX_PATH] = "";
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     std::string path = n > 0 && n < sizeof self ? std::string(self, n) : std::string();
     path = path.substr(0, path.find_last_of("\\/") + 1) + probe::kProbeDll;
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) path = BinPath(probe::kProbeDll);
     dll = LoadLibraryA(path.c_str());
+  }
+  return dll;
+}
+
+}  // namespace
+
+std::optional<std::string> detail::Probe(HWND window, DWORD kind, Ms timeout) {
+  static HMODULE dll = nullptr;
+  static HOOKPROC hook = nullptr;
+  if (!dll) {
+    dll = ProbeModule();
     if (!dll) {
-      Fail("cannot load the probe " + Quote(path) + " (error " + std::to_string(GetLastError()) + ")");
+      Fail("cannot load the probe " + Quote(probe::kProbeDll) + " (error " + std::to_string(GetLastError()) + ")");
       return std::nullopt;
     }
     hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, probe::kHookProcName)));
@@ -87,19 +99,6 @@ std::optional<std::string> detail::Probe(HWND window, DWORD kind, Ms timeout) {
 // ---- Thread watch ----------------------------------------------------------------------------
 
 namespace {
-
-HMODULE ProbeModule() {
-  static HMODULE dll = nullptr;
-  if (!dll) {
-    char self[MAX_PATH] = "";
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string path = n > 0 && n < sizeof self ? std::string(self, n) : std::string();
-    path = path.substr(0, path.find_last_of("\\/") + 1) + probe::kProbeDll;
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) path = BinPath(probe::kProbeDll);
-    dll = LoadLibraryA(path.c_str());
-  }
-  return dll;
-}
 
 probe::WatchHeader* Head(void* p) { return static_cast<probe::WatchHeader*>(p); }
 
