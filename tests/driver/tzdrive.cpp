@@ -46,6 +46,9 @@ const char kUsage[] =
     "  run [--version V] [--cwd DIR] PROGRAM [ARGS...]     starts it, waits, exits with its code\n"
     "  kill-all NAME.exe                   ends every process of that name\n"
     "  wait-line FILE LINE [SECONDS]       wait until FILE has the line LINE\n"
+    "  hold FILE [SECONDS]                 keeps FILE open as a program using it would (others\n"
+    "                                      may read and write it, not delete or rename it);\n"
+    "                                      prints \"holding\" once open, ends after SECONDS\n"
     "  shell-desktop [WIDTH HEIGHT]        starts the Wine desktop with a taskbar (\"shell\")\n"
     "  sentinel FILE                       hidden window that records end-of-session messages\n";
 
@@ -440,6 +443,18 @@ int Run(const std::vector<std::string>& a) {
   if (cmd == "wait-line" && n >= 3) {
     if (!WaitFileLine(a[1], a[2], Seconds(a, 3))) return Failed(LastError());
     std::printf("%s\n", a[2].c_str());
+    return 0;
+  }
+  if (cmd == "hold" && n >= 2) {
+    // No FILE_SHARE_DELETE: an open for writing succeeds, a delete or rename is refused with a
+    // sharing violation, as for a document an editor keeps open.
+    HANDLE f = CreateFileA(a[1].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return Failed("cannot open " + a[1] + " (error " + std::to_string(GetLastError()) + ")");
+    std::printf("holding\n");
+    std::fflush(stdout);
+    Sleep(n >= 3 ? Seconds(a, 2) : kTimeout);
+    CloseHandle(f);
     return 0;
   }
   if (cmd == "shell-desktop") {
