@@ -137,14 +137,17 @@ frame_colours() {  # frame_colours TAG picture|none
   echo "$best"
 }
 picture_colours() {  # picture_colours TAG -> number of colours inside the dialer's picture frame
-  local rect shot
+  local rect
   # "window=left,top,right,bottom client=WxH" of the frame (the caption also names the
   # dialer's message box; tzdrive takes the window that has the control)
   rect=$(drive --wait 20 rect "Tessory Dialer" 1003 | sed -n 's/^window=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p')
-  shot=$prefix/drive_c/shot-$1.bmp
+  region_colours "$1" $rect
+}
+region_colours() {  # region_colours TAG LEFT TOP RIGHT BOTTOM -> colours on the screen there
+  local shot=$prefix/drive_c/shot-$1.bmp
   drive shot 'C:\shot-'"$1"'.bmp' >/dev/null
-  [ -n "$rect" ] && [ -f "$shot" ] || { echo 0; return; }
-  python3 - "$shot" $rect <<'PY'
+  [ $# -eq 5 ] && [ -f "$shot" ] || { echo 0; return; }
+  python3 - "$shot" "${@:2}" <<'PY'
 import struct, sys
 data = open(sys.argv[1], "rb").read()
 off, = struct.unpack_from("<I", data, 10)
@@ -265,7 +268,17 @@ for v in "${versions[@]}"; do
     # Meanwhile its plug-ins lie in its temporary folder: their imports are checked.
     start_gui locked 'C:\TessorySetup.exe'
     win=$(drive wait-window "$SETUP_CAPTION" 30 | awk '{print $1}')
-    drive wait-text "hwnd:$win" 1 "&Next >" 20 >/dev/null && drive click "hwnd:$win" 1 >/dev/null
+    drive wait-text "hwnd:$win" 1 "&Next >" 20 >/dev/null
+    # The Welcome page's picture (a few shades of blue, dithered) is loaded through the System
+    # plug-in; without it the panel at the left is the page's plain white.
+    read -r l t r b < <(drive rect "hwnd:$win" | sed -n 's/^window=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p')
+    for i in 1 2 3 4 5; do
+      n=$(region_colours welcome "$((l + 10))" "$((t + 40))" "$((l + 150))" "$((b - 70))")
+      [ "${n:-0}" -ge 3 ] && break
+      sleep 0.2
+    done
+    if [ "${n:-0}" -ge 3 ]; then ok "$v: the Welcome page shows its picture ($n colours)"; else bad "$v: no picture on the Welcome page ($n colours)"; fi
+    drive click "hwnd:$win" 1 >/dev/null
     drive wait-text "hwnd:$win" 1 "&Install" 20 >/dev/null && drive click "hwnd:$win" 1 >/dev/null
     check_box "$v: with its window Setup asks to close the dialer" "$SETUP_CAPTION" "icon=exclamation buttons=Retry,Cancel" \
       'Tessory cannot be set up while this file is in use:\r\n\r\n'"$dir"'\TzDialer.exe' installer-in-use
