@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include "DriverInternal.h"
 #include "probe/ProbeProtocol.h"
@@ -94,7 +95,19 @@ using namespace detail;
 
 const std::string& LastError() { return t_lastError; }
 
+Ms Scaled(Ms ms) {
+  static const Ms scale = [] {
+    char v[16] = {};
+    DWORD n = GetEnvironmentVariableA("TZ_TIME_SCALE", v, sizeof v);
+    unsigned long k = n > 0 && n < sizeof v ? std::strtoul(v, nullptr, 10) : 1;
+    return static_cast<Ms>(k < 1 ? 1 : k > 20 ? 20 : k);
+  }();
+  if (ms == INFINITE || scale == 1) return ms;
+  return ms >= (INFINITE - 1) / scale ? INFINITE - 1 : ms * scale;
+}
+
 bool WaitFor(const std::function<bool()>& done, Ms timeout, const std::string& what) {
+  timeout = Scaled(timeout);
   const DWORD start = GetTickCount();
   for (;;) {
     if (done()) return true;
@@ -219,7 +232,7 @@ HWND WaitControl(HWND parent, int id, Ms timeout) {
 
 std::optional<LRESULT> Send(HWND window, UINT msg, WPARAM wp, LPARAM lp, Ms timeout) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, msg, wp, lp, SMTO_NORMAL, timeout, &result)) {
+  if (!SendMessageTimeoutA(window, msg, wp, lp, SMTO_NORMAL, Scaled(timeout), &result)) {
     DWORD err = GetLastError();
     Fail("message " + Hex(msg) + " to " + Describe(window) + " not handled within " + std::to_string(timeout) +
          " ms (error " + std::to_string(err) + ")");

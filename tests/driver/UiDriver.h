@@ -27,6 +27,10 @@ inline constexpr Ms kPollInterval = 20;
 
 // What the last failing call of this thread saw.
 const std::string& LastError();
+// |ms| as a time limit on this machine: TZ_TIME_SCALE (a whole number, 1 to 20; 1 when unset)
+// times |ms|. An emulated machine runs the programs several times slower, and its tests say
+// so there. Every wait of the driver is scaled; quiet bounds (StaysFalse) are not.
+Ms Scaled(Ms ms);
 // Polls `done` until it holds or `timeout` passes; on time-out LastError() names `what`.
 bool WaitFor(const std::function<bool()>& done, Ms timeout, const std::string& what);
 

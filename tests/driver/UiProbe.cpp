@@ -79,7 +79,7 @@ std::optional<std::string> detail::Probe(HWND window, DWORD kind, Ms timeout) {
   } else {
     const UINT msg = RegisterWindowMessageA(probe::kProbeMessage);
     DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutA(window, msg, GetCurrentProcessId(), seq, SMTO_NORMAL, timeout, &ignored)) {
+    if (!SendMessageTimeoutA(window, msg, GetCurrentProcessId(), seq, SMTO_NORMAL, Scaled(timeout), &ignored)) {
       Fail("probe: " + Describe(window) + " did not answer within " + std::to_string(timeout) + " ms");
     } else if (!head->done) {
       Fail("probe: the probe was not loaded into the process of " + Describe(window));

@@ -103,7 +103,7 @@ std::optional<DWORD> Process::WaitExit(Ms timeout) {
     Fail("no process to wait for");
     return std::nullopt;
   }
-  if (WaitForSingleObject(handle_, timeout) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(handle_, Scaled(timeout)) != WAIT_OBJECT_0) {
     Fail(name_ + " (pid " + std::to_string(pid_) + ") still running after " + std::to_string(timeout) +
          " ms; its visible windows: " + VisibleWindowList(pid_));
     return std::nullopt;

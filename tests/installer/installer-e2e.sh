@@ -65,7 +65,7 @@ running() {
   done
 }
 wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
-  local n=$(($1 * 5)); shift
+  local n=$(($1 * 5 * ${TZ_TIME_SCALE:-1})); shift  # longer on a slower (emulated) machine
   while [ $n -gt 0 ]; do "$@" && return 0; sleep 0.2; n=$((n - 1)); done
   return 1
 }

@@ -45,7 +45,7 @@ adjustment_case() {
   (cd "$bin" && wine tzdrive.exe sentinel 'C:\sentinel.txt' >/dev/null 2>&1 &)
   # The sentinel is up, its window made, once it has written its first line.
   local i
-  for ((i = 0; i < 600; i++)); do [ -s "$prefix/drive_c/sentinel.txt" ] && break; sleep 0.1; done
+  for ((i = 0; i < 600 * ${TZ_TIME_SCALE:-1}; i++)); do [ -s "$prefix/drive_c/sentinel.txt" ] && break; sleep 0.1; done
   (cd "$bin" && wine Corvane.exe >/dev/null 2>&1 &)
   local box
   box=$(drive msgbox "Velmora Tessory" 30)
@@ -59,7 +59,7 @@ adjustment_case() {
   local t0 t1
   t0=$(date +%s%N)
   drive dismiss "Velmora Tessory" >/dev/null
-  if timeout 40 wineserver -w; then
+  if timeout $((40 * ${TZ_TIME_SCALE:-1})) wineserver -w; then
     t1=$(date +%s%N)
     ok "$flag_desc: the restart request ended the Wine session ($(((t1 - t0) / 1000000)) ms after OK)"
   else
