@@ -39,9 +39,11 @@ END_MESSAGE_MAP()
 DialerDialog::DialerDialog(CWnd* parent)
     : CDialog(IDD_DIALER_DIALOG, parent), m_strPictureFile("signin_zn.bmp"), m_dial("Enter your user name.") {
   m_hIcon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+  m_connectedShown = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
 DialerDialog::~DialerDialog() {
+  if (m_connectedShown != nullptr) CloseHandle(m_connectedShown);
   // The password typed or restored should not outlive the dialog in freed memory.
   fw::WipeString(m_strPassword);
 }

@@ -227,6 +227,11 @@ class DialerDialog : public CDialog {
   HPALETTE m_hPalette = nullptr;
   DialState m_dial;
   AfterClose m_afterClose = AfterClose::kNothing;  // dialog's thread only
+  // Set by the dialog's thread once "Connected." is shown; the notifier waits for it (at most
+  // kConnectedShownWaitMs) before the connection sound, so that on a slow machine the sound
+  // never plays under an earlier text. Manual reset, reset before each connected state.
+  HANDLE m_connectedShown = nullptr;
+  static constexpr DWORD kConnectedShownWaitMs = 5000;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -91,11 +91,14 @@ void DialerDialog::EnableInputsAfterAttempt() {
 
 LRESULT DialerDialog::OnShowState(WPARAM wParam, LPARAM lParam) {
   // Reported before Cancel and not shown by then: Cancel leaves the last text shown.
-  if (m_dial.Cancelled(static_cast<DWORD>(lParam))) return 0;
   const auto state = static_cast<RASCONNSTATE>(wParam);
-  SetStateText(state);
-  ShowStatus(true);
-  if (state == RASCS_Disconnected) EnableInputsAfterAttempt();
+  if (!m_dial.Cancelled(static_cast<DWORD>(lParam))) {
+    SetStateText(state);
+    ShowStatus(true);
+    if (state == RASCS_Disconnected) EnableInputsAfterAttempt();
+  }
+  // The notifier plays the connection sound once this is shown (or dropped).
+  if (state == RASCS_Connected && m_connectedShown != nullptr) SetEvent(m_connectedShown);
   return 0;
 }
 
@@ -155,11 +158,16 @@ void DialerDialog::OnRasDialEvent(HRASCONN conn, UINT, RASCONNSTATE state, DWORD
   // Hung up already, or another attempt's handle: ignored.
   const DWORD attempt = state == RASCS_Connected ? m_dial.MarkConnectedIf(conn) : m_dial.IsCurrent(conn);
   if (attempt == 0) return;
+  if (state == RASCS_Connected && m_connectedShown != nullptr) ResetEvent(m_connectedShown);
   PostMessage(WM_DIALER_SHOW_STATE, static_cast<WPARAM>(state), static_cast<LPARAM>(attempt));
   if (state != RASCS_Connected) return;
 
   SaveDialParams();
   LaunchRasMonitor();
+  // The texts before it may still be on their way to the dialog (a slow machine): the sound
+  // waits until "Connected." is shown. The line is up and Cancel no longer hangs it up, so the
+  // dialog's thread never waits for this call meanwhile.
+  if (m_connectedShown != nullptr) WaitForSingleObject(m_connectedShown, kConnectedShownWaitMs);
   PlayConnectSound();
   PostMessage(WM_DIALER_CONNECTED, 0, 0);
 }

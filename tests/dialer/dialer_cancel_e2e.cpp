@@ -44,7 +44,8 @@ TEST_F(DialerDial, CancelWhileDiallingHangsUpAndASecondCancelEnds) {
 }
 
 TEST_F(DialerDial, EscAndCloseWhileDiallingBehaveLikeCancel) {
-  WriteConfig(StandardConfig("", 300));
+  // Slow enough for the key to come while dialling, on a slower machine too.
+  WriteConfig(StandardConfig("", static_cast<int>(Scaled(300))));
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
   for (int way = 0; way < 2; ++way) {
