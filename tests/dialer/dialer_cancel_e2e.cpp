@@ -16,8 +16,11 @@ using namespace dialertest;
 
 namespace {
 
+// 300 ms a state: a walk slow enough for a test to act while it dials, on a slower machine too.
+int SlowStep() { return static_cast<int>(Scaled(300)); }
+
 TEST_F(DialerDial, CancelWhileDiallingHangsUpAndASecondCancelEnds) {
-  WriteConfig(StandardConfig("[Faults]\nLateNotifications=3\n", 300));
+  WriteConfig(StandardConfig("[Faults]\nLateNotifications=3\n", SlowStep()));
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(ClickControl(run.dialog, IDOK));
@@ -44,8 +47,7 @@ TEST_F(DialerDial, CancelWhileDiallingHangsUpAndASecondCancelEnds) {
 }
 
 TEST_F(DialerDial, EscAndCloseWhileDiallingBehaveLikeCancel) {
-  // Slow enough for the key to come while dialling, on a slower machine too.
-  WriteConfig(StandardConfig("", static_cast<int>(Scaled(300))));
+  WriteConfig(StandardConfig("", SlowStep()));
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
   for (int way = 0; way < 2; ++way) {
@@ -87,7 +89,7 @@ size_t FindLine(const std::vector<std::string>& log, const std::string& head, co
 }
 
 TEST_F(DialerDial, CancelThenConnectAtOnceConnectsOnceThePortHasClosed) {
-  WriteConfig(StandardConfig("PortCloseMs=800\n", 300));
+  WriteConfig(StandardConfig("PortCloseMs=800\n", SlowStep()));
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(ClickControl(run.dialog, IDOK));
@@ -112,7 +114,7 @@ TEST_F(DialerDial, CancelThenConnectAtOnceConnectsOnceThePortHasClosed) {
 }
 
 TEST_F(DialerDial, CancelThenCancelEndsOnlyOnceThePortHasClosed) {
-  WriteConfig(StandardConfig("PortCloseMs=1000\n", 300));
+  WriteConfig(StandardConfig("PortCloseMs=1000\n", SlowStep()));
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(ClickControl(run.dialog, IDOK));
@@ -234,7 +236,7 @@ TEST_F(DialerDial, ANotificationBeforeTheHandleIsWrittenBackIsHandled) {
 // The session ends (log-off or shutdown) while the dialer dials: the attempt is hung up and
 // its port waited for before WM_ENDSESSION is answered, as Windows may end the process then.
 TEST_F(DialerDial, TheEndOfTheSessionHangsUpAnAttemptAndWaitsForItsPort) {
-  WriteConfig(StandardConfig("PortCloseMs=800\n", 300));
+  WriteConfig(StandardConfig("PortCloseMs=800\n", SlowStep()));
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(ClickControl(run.dialog, IDOK));

@@ -188,7 +188,7 @@ HWND WaitWindow(const WindowQuery& query, Ms timeout) {
   if (!found) {
     Fail("no " + std::string(query.visibleOnly ? "visible " : "") + "window " + Quote(query.caption) +
          (query.cls.empty() ? "" : " of class " + query.cls) + (query.pid ? " of pid " + std::to_string(query.pid) : "") +
-         " within " + std::to_string(timeout) + " ms; visible windows: " + VisibleWindowList());
+         " within " + std::to_string(Scaled(timeout)) + " ms; visible windows: " + VisibleWindowList());
   }
   return found;
 }
@@ -202,13 +202,13 @@ HWND WaitWindow(const std::string& caption, Ms timeout, DWORD pid) {
 
 bool WaitWindowGone(HWND window, Ms timeout) {
   if (WaitFor([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeout, "")) return true;
-  return Fail("window still shown after " + std::to_string(timeout) + " ms: " + Describe(window));
+  return Fail("window still shown after " + std::to_string(Scaled(timeout)) + " ms: " + Describe(window));
 }
 
 bool WaitWindowGone(const WindowQuery& query, Ms timeout) {
   std::vector<HWND> left;
   if (WaitFor([&] { return (left = FindTopWindows(query)).empty(); }, timeout, "")) return true;
-  return Fail("window " + Quote(query.caption) + " still there after " + std::to_string(timeout) + " ms: " + Describe(left.front()));
+  return Fail("window " + Quote(query.caption) + " still there after " + std::to_string(Scaled(timeout)) + " ms: " + Describe(left.front()));
 }
 
 // ---- Controls -------------------------------------------------------------------------------
@@ -226,7 +226,7 @@ HWND Control(HWND parent, int id) {
 HWND WaitControl(HWND parent, int id, Ms timeout) {
   HWND c = nullptr;
   if (!WaitFor([&] { return (c = GetDlgItem(parent, id)) != nullptr; }, timeout, "control"))
-    Fail("no control " + std::to_string(id) + " in " + Describe(parent) + " within " + std::to_string(timeout) + " ms");
+    Fail("no control " + std::to_string(id) + " in " + Describe(parent) + " within " + std::to_string(Scaled(timeout)) + " ms");
   return c;
 }
 
@@ -234,7 +234,7 @@ std::optional<LRESULT> Send(HWND window, UINT msg, WPARAM wp, LPARAM lp, Ms time
   DWORD_PTR result = 0;
   if (!SendMessageTimeoutA(window, msg, wp, lp, SMTO_NORMAL, Scaled(timeout), &result)) {
     DWORD err = GetLastError();
-    Fail("message " + Hex(msg) + " to " + Describe(window) + " not handled within " + std::to_string(timeout) +
+    Fail("message " + Hex(msg) + " to " + Describe(window) + " not handled within " + std::to_string(Scaled(timeout)) +
          " ms (error " + std::to_string(err) + ")");
     return std::nullopt;
   }
@@ -275,7 +275,7 @@ bool WaitText(HWND window, const std::string& expected, Ms timeout) {
   std::string seen;
   if (WaitFor([&] { return (seen = Text(window)) == expected; }, timeout, "")) return true;
   return Fail("text of " + Describe(window) + " is " + Quote(seen) + ", not " + Quote(expected) + " after " +
-              std::to_string(timeout) + " ms");
+              std::to_string(Scaled(timeout)) + " ms");
 }
 
 bool WaitControlText(HWND parent, int id, const std::string& expected, Ms timeout) {
@@ -551,7 +551,7 @@ std::optional<MessageBoxInfo> WaitMessageBox(const std::string& caption, Ms time
           },
           timeout, "")) {
     Fail("no message box " + Quote(caption) + (pid ? " of pid " + std::to_string(pid) : "") + " within " +
-         std::to_string(timeout) + " ms; visible windows: " + VisibleWindowList());
+         std::to_string(Scaled(timeout)) + " ms; visible windows: " + VisibleWindowList());
     return std::nullopt;
   }
   // The box is shown once its buttons and texts are in place.

@@ -80,7 +80,7 @@ std::optional<std::string> detail::Probe(HWND window, DWORD kind, Ms timeout) {
     const UINT msg = RegisterWindowMessageA(probe::kProbeMessage);
     DWORD_PTR ignored = 0;
     if (!SendMessageTimeoutA(window, msg, GetCurrentProcessId(), seq, SMTO_NORMAL, Scaled(timeout), &ignored)) {
-      Fail("probe: " + Describe(window) + " did not answer within " + std::to_string(timeout) + " ms");
+      Fail("probe: " + Describe(window) + " did not answer within " + std::to_string(Scaled(timeout)) + " ms");
     } else if (!head->done) {
       Fail("probe: the probe was not loaded into the process of " + Describe(window));
     } else if (head->status != 0) {
@@ -285,7 +285,7 @@ HWND WaitPopupMenu(Ms timeout, DWORD pid) {
             return found != nullptr;
           },
           timeout, ""))
-    Fail("no popup menu opened within " + std::to_string(timeout) + " ms; visible windows: " + VisibleWindowList());
+    Fail("no popup menu opened within " + std::to_string(Scaled(timeout)) + " ms; visible windows: " + VisibleWindowList());
   return found;
 }
 
@@ -389,7 +389,7 @@ Process StartShellDesktop(int width, int height, Ms timeout) {
       },
       timeout, "");
   if (!ok) {
-    Fail("the Wine desktop " + Quote(kShellDesktop) + " with its taskbar did not appear within " + std::to_string(timeout) + " ms");
+    Fail("the Wine desktop " + Quote(kShellDesktop) + " with its taskbar did not appear within " + std::to_string(Scaled(timeout)) + " ms");
     return {};
   }
   if (!UseDesktop(kShellDesktop)) return {};
@@ -453,7 +453,7 @@ std::optional<TrayIcon> WaitTrayIcon(const std::string& tip, Ms timeout) {
         return found.has_value();
       },
       timeout, "");
-  if (!found) Fail("no tray icon " + Quote(tip) + " within " + std::to_string(timeout) + " ms; icons: " + (seen.empty() ? "none" : seen));
+  if (!found) Fail("no tray icon " + Quote(tip) + " within " + std::to_string(Scaled(timeout)) + " ms; icons: " + (seen.empty() ? "none" : seen));
   return found;
 }
 
@@ -464,7 +464,7 @@ bool WaitTrayIconGone(const std::string& tip, Ms timeout) {
         return icons && std::none_of(icons->begin(), icons->end(), [&](const TrayIcon& i) { return i.tip == tip; });
       },
       timeout, "");
-  return ok || Fail("tray icon " + Quote(tip) + " still shown after " + std::to_string(timeout) + " ms");
+  return ok || Fail("tray icon " + Quote(tip) + " still shown after " + std::to_string(Scaled(timeout)) + " ms");
 }
 
 bool ClickTrayIcon(const TrayIcon& icon, TrayClick how) {

@@ -104,7 +104,7 @@ std::optional<DWORD> Process::WaitExit(Ms timeout) {
     return std::nullopt;
   }
   if (WaitForSingleObject(handle_, Scaled(timeout)) != WAIT_OBJECT_0) {
-    Fail(name_ + " (pid " + std::to_string(pid_) + ") still running after " + std::to_string(timeout) +
+    Fail(name_ + " (pid " + std::to_string(pid_) + ") still running after " + std::to_string(Scaled(timeout)) +
          " ms; its visible windows: " + VisibleWindowList(pid_));
     return std::nullopt;
   }
@@ -384,7 +384,7 @@ bool WaitFileLine(const std::string& path, const std::string& line, Ms timeout) 
   std::vector<std::string> lines = SplitLines(last);
   std::string tail;
   for (size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i) tail += (tail.empty() ? "" : " | ") + lines[i];
-  return Fail("no line " + Quote(line) + " in " + Quote(path) + " after " + std::to_string(timeout) + " ms; " +
+  return Fail("no line " + Quote(line) + " in " + Quote(path) + " after " + std::to_string(Scaled(timeout)) + " ms; " +
               (last.empty() ? std::string("the file is empty or missing") : "last lines: " + tail));
 }
 
