@@ -185,7 +185,8 @@ TEST_F(DialerDial, ConnectWhileAnEndWaitsForThePortDropsTheEnd) {
     HANDLE h;
     ~Closer() { CloseHandle(h); }
   } closer{port};
-  WriteConfig(StandardConfig(std::string("PortCloseEvent=") + kPortEvent + "\n", 100));
+  // The first attempt must still be dialling when the two Cancels come: the slow walk.
+  WriteConfig(StandardConfig(std::string("PortCloseEvent=") + kPortEvent + "\n", SlowStep()));
   DialerRun run = Ready();
   ASSERT_TRUE(run.dialog);
   ASSERT_TRUE(ClickControl(run.dialog, IDOK));

@@ -185,14 +185,16 @@ TEST_F(DialerStress, ErrorsAtEveryStateWithLateNotificationsLeaveAConsistentDial
                                    "\nErrorCode=678\nExtendedError=0\nLateNotifications=6\n",
                                2));
     ASSERT_TRUE(WaitEnabled(GetDlgItem(run.dialog, IDOK), true)) << LastError();
-    ASSERT_TRUE(ClickControl(run.dialog, IDOK)) << LastError();
-    ASSERT_TRUE(WaitControlText(run.dialog, kStatus, "Error 678: There is no answer.")) << LastError() << "\n" << Join(CallLog());
-    ASSERT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
+    // Handled before the waits below: until then the status and the inputs are still those
+    // of the previous attempt.
+    ASSERT_TRUE(ClickAndWait(GetDlgItem(run.dialog, IDOK))) << LastError();
     // An attempt ends with its error notification: once the dialer has hung it up, nothing
-    // more can arrive for it, and the status line keeps the error.
+    // more can arrive for it, and the status line shows and keeps the error.
     const size_t attempt = &state - walk + 1;
     ASSERT_TRUE(WaitFor([&] { return CallsOf("RasHangUpA").size() == attempt; }, kTimeout, "the hang-up"))
         << Join(CallLog());
+    ASSERT_TRUE(WaitControlText(run.dialog, kStatus, "Error 678: There is no answer.")) << LastError() << "\n" << Join(CallLog());
+    ASSERT_TRUE(WaitFor([&] { return InputsEnabled(run.dialog); }, kTimeout, "inputs enabled")) << LastError();
     EXPECT_EQ("Error 678: There is no answer.", ControlText(run.dialog, kStatus));
   }
   ASSERT_TRUE(ClickControl(run.dialog, IDCANCEL));
